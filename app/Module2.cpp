@@ -1,0 +1,75 @@
+#include "Module2.h"
+
+#include "PictureBox.h"
+#include "Tavrinmain.h"
+#include "start.h"
+
+#include <array>
+
+QString hexPad(int64_t value, int minDigits)
+{
+    const QString digits = QString::number(uint32_t(value), 16).toUpper();
+    return digits.rightJustified(minDigits, QLatin1Char('0'));
+}
+
+QString regByteHex(int16_t index) { return hexPad(app().regData.at(index), 2); }
+QString eepByteHex(int16_t index) { return hexPad(app().eepData.at(index), 2); }
+
+namespace {
+
+using ByteHex = QString (*)(int16_t);
+
+void startGrid(PictureBox* box)
+{
+    box->Cls();
+    box->setForeColor(kGreen);
+    box->setDrawMode(kCopyPen);
+}
+
+// Prints `rows` data rows at column 3, remembering each text for the cursor,
+// which reprints a row over the cursor box and over its erased cell.
+void printDataRows(PictureBox* box, int rows, ByteHex byteHex, std::array<QString, 18>& texts)
+{
+    const AppState& s = app();
+    for (int j = 0; j < rows; ++j) {
+        box->setForeColor(kWhite);
+        box->PSet(3.0 * s.cellWidth, double(j + 1) * s.cellHeight);
+        box->setForeColor(kBlack);
+        texts[j] = byteHex(int16_t(4 * j + 3)) + QLatin1Char(' ') + byteHex(int16_t(4 * j + 2)) +
+                   QLatin1Char(' ') + byteHex(int16_t(4 * j + 1)) + QLatin1Char(' ') + byteHex(int16_t(4 * j));
+        box->Print(texts[j]);
+    }
+}
+
+}  // namespace
+
+void drawRegisterGrid(int16_t shortGrid)
+{
+    AppState& s = app();
+    PictureBox* box = Tavrinmain::instance().picDump;
+    const int last = shortGrid != 0 ? 15 : 16;
+    startGrid(box);
+    box->Print(s.hdrDword);
+    for (int i = 0; i <= last; ++i)
+        box->Print(hexPad(4 * i, 2));
+    printDataRows(box, last + 1, regByteHex, s.dumpRows);
+    box->Refresh();
+}
+
+void drawEepromGrids()
+{
+    AppState& s = app();
+    Tavrinmain& w = Tavrinmain::instance();
+    startGrid(w.picDump);
+    startGrid(w.picDump2);
+    w.picDump->Print(s.hdrWord);
+    w.picDump2->Print(s.hdrWord);
+    for (int i = 0; i <= 15; ++i)
+        w.picDump->Print(hexPad(2 * i, 2));
+    for (int i = 0; i <= 15; ++i)
+        w.picDump2->Print(hexPad(2 * (i + 16), 2));
+    printDataRows(w.picDump, 16, regByteHex, s.dumpRows);
+    w.picDump->Refresh();
+    printDataRows(w.picDump2, 16, eepByteHex, s.dumpRows2);
+    w.picDump2->Refresh();
+}

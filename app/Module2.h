@@ -1,0 +1,24 @@
+#pragma once
+
+#include <QString>
+#include <cstdint>
+
+// Upper-case hexadecimal without prefix, zeros put in front up to `minDigits`
+// digits. Negative values show their 32-bit two's-complement pattern.
+QString hexPad(int64_t value, int minDigits);
+
+// Two upper-case hex digits of byte `index` (0 to 67) of regData / eepData.
+QString regByteHex(int16_t index);
+QString eepByteHex(int16_t index);
+
+// Redraws picDump from regData: 17 rows (00 to 40) when shortGrid is 0, else 16.
+void drawRegisterGrid(int16_t shortGrid);
+
+// Redraws the two EEPROM halves: words 00-1F on picDump, 20-3F on picDump2.
+void drawEepromGrids();
+
+// Colours of the grids.
+inline constexpr uint32_t kGreen = 0x008000;
+inline constexpr uint32_t kBlack = 0x000000;
+inline constexpr uint32_t kWhite = 0xFFFFFF;
+inline constexpr int kCopyPen = 13;

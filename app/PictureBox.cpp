@@ -1,0 +1,180 @@
+#include "PictureBox.h"
+
+#include <QFontMetricsF>
+#include <QKeyEvent>
+#include <QMouseEvent>
+#include <QPainter>
+#include <cmath>
+
+namespace {
+
+int vbButton(Qt::MouseButton b)
+{
+    switch (b) {
+    case Qt::LeftButton: return 1;
+    case Qt::RightButton: return 2;
+    case Qt::MiddleButton: return 4;
+    default: return 0;
+    }
+}
+
+int vbShift(Qt::KeyboardModifiers m)
+{
+    return (m & Qt::ShiftModifier ? 1 : 0) | (m & Qt::ControlModifier ? 2 : 0) | (m & Qt::AltModifier ? 4 : 0);
+}
+
+// Handlers speak in the classic key codes; only the arrows and the plain
+// character keys have one here, every other key arrives as 0.
+int vbKeyCode(int qtKey)
+{
+    switch (qtKey) {
+    case Qt::Key_Left: return vbKeyLeft;
+    case Qt::Key_Up: return vbKeyUp;
+    case Qt::Key_Right: return vbKeyRight;
+    case Qt::Key_Down: return vbKeyDown;
+    default: return (qtKey >= 0x20 && qtKey <= 0x7E) ? qtKey : 0;
+    }
+}
+
+}  // namespace
+
+PictureBox::PictureBox(QWidget* parent) : QWidget(parent)
+{
+    setFocusPolicy(Qt::StrongFocus);
+    setAttribute(Qt::WA_OpaquePaintEvent);
+    setAutoFillBackground(false);
+}
+
+double PictureBox::twipsPerPixelX() const { return 1440.0 / logicalDpiX(); }
+double PictureBox::twipsPerPixelY() const { return 1440.0 / logicalDpiY(); }
+int PictureBox::toPxX(double twips) const { return int(std::lround(twips / twipsPerPixelX())); }
+int PictureBox::toPxY(double twips) const { return int(std::lround(twips / twipsPerPixelY())); }
+
+void PictureBox::ensureImage()
+{
+    const QSize want = size().expandedTo(QSize(1, 1));
+    if (image_.size() == want)
+        return;
+    QImage grown(want, QImage::Format_RGB32);
+    grown.fill(Qt::white);
+    if (!image_.isNull()) {
+        QPainter p(&grown);
+        p.drawImage(0, 0, image_);
+    }
+    image_ = grown;
+}
+
+void PictureBox::resizeEvent(QResizeEvent*) { ensureImage(); }
+
+void PictureBox::Cls()
+{
+    ensureImage();
+    image_.fill(Qt::white);
+    CurrentX = 0;
+    CurrentY = 0;
+    update();
+}
+
+void PictureBox::setForeColor(QRgb rgb) { fore_ = rgb | 0xFF000000; }
+
+void PictureBox::setDrawMode(int mode) { drawMode_ = mode; }
+
+double PictureBox::TextWidth(const QString& text) const
+{
+    return QFontMetricsF(font(), this).horizontalAdvance(text) * twipsPerPixelX();
+}
+
+double PictureBox::TextHeight() const
+{
+    // The em height in twips is the point size times 20, whatever the DPI.
+    return font().pointSizeF() * 20.0;
+}
+
+void PictureBox::Print(const QString& text)
+{
+    ensureImage();
+    QPainter p(&image_);
+    // Solid pixels in exactly the pen's colour, as on the classic canvas: the
+    // digits must stay black on the green cursor, not blended with it.
+    QFont f = font();
+    f.setStyleStrategy(QFont::NoAntialias);
+    p.setFont(f);
+    p.setPen(QColor::fromRgb(fore_));
+    // Centre the font's natural line in the em-high row so the digits sit
+    // inside the cell a cursor box covers.
+    const QFontMetricsF fm(font(), this);
+    const double emPx = TextHeight() / twipsPerPixelY();
+    const double baseline = CurrentY / twipsPerPixelY() + fm.ascent() - (fm.height() - emPx) / 2.0;
+    p.drawText(QPointF(CurrentX / twipsPerPixelX(), baseline), text);
+    CurrentX = 0;
+    CurrentY += TextHeight();
+    update();
+}
+
+void PictureBox::PSet(double x, double y)
+{
+    ensureImage();
+    const int px = toPxX(x), py = toPxY(y);
+    if (image_.rect().contains(px, py))
+        image_.setPixel(px, py, fore_);
+    CurrentX = x;
+    CurrentY = y;
+    update();
+}
+
+void PictureBox::FillBox(double x1, double y1, double x2, double y2, QRgb rgb)
+{
+    ensureImage();
+    const QRect r(QPoint(toPxX(std::min(x1, x2)), toPxY(std::min(y1, y2))),
+                  QPoint(toPxX(std::max(x1, x2)) - 1, toPxY(std::max(y1, y2)) - 1));
+    QPainter p(&image_);
+    p.fillRect(r, QColor::fromRgb(rgb | 0xFF000000));
+    CurrentX = x2;
+    CurrentY = y2;
+    update();
+}
+
+void PictureBox::Refresh()
+{
+    repaint();
+}
+
+QRgb PictureBox::pixelAtTwips(double x, double y) const
+{
+    const int px = toPxX(x), py = toPxY(y);
+    if (!image_.rect().contains(px, py))
+        return 0;
+    return image_.pixel(px, py) & 0xFFFFFF;
+}
+
+void PictureBox::paintEvent(QPaintEvent*)
+{
+    QPainter p(this);
+    p.fillRect(rect(), Qt::white);
+    p.drawImage(0, 0, image_);
+}
+
+void PictureBox::mousePressEvent(QMouseEvent* e)
+{
+    setFocus(Qt::MouseFocusReason);
+    const QPointF pos = e->position();
+    emit mouseDown(vbButton(e->button()), vbShift(e->modifiers()), float(pos.x() * twipsPerPixelX()),
+                   float(pos.y() * twipsPerPixelY()));
+}
+
+void PictureBox::mouseDoubleClickEvent(QMouseEvent*) { emit dblClick(); }
+
+void PictureBox::keyPressEvent(QKeyEvent* e)
+{
+    const int code = vbKeyCode(e->key());
+    emit keyDown(code, vbShift(e->modifiers()));
+    const QString text = e->text();
+    if (!text.isEmpty() && text.at(0).unicode() >= 0x20 && text.at(0).unicode() < 0x7F)
+        emit keyPress(text.at(0).unicode());
+}
+
+void PictureBox::focusInEvent(QFocusEvent* e)
+{
+    QWidget::focusInEvent(e);
+    emit gotFocus();
+}

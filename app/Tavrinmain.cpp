@@ -1,0 +1,291 @@
+#include "Tavrinmain.h"
+
+#include "FormLayout.h"
+#include "Module2.h"
+#include "PictureBox.h"
+#include "SSTab.h"
+#include "devctl/Module1.h"
+#include "start.h"
+
+#include <QCloseEvent>
+#include <QGroupBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QMenuBar>
+#include <QPushButton>
+#include <QStatusBar>
+
+namespace {
+
+constexpr int kClientWidth = 6390;
+constexpr int kClientHeight = 5820;
+
+// clang-format off
+constexpr ControlSpec kControls[] = {
+    {"Label1",     Ctl::Label,      "",         240,  120, 1815,  255, "検索されたOrvel", Face::PGothic, 9},
+    {"lstOrvel",   Ctl::ListBox,    "",         120,  360, 1815,  735, "",               Face::Gothic, 11.25},
+    {"Picture1",   Ctl::Panel,      "",         120, 1200, 1815,  855, "",               Face::PGothic, 9},
+    {"Label3",     Ctl::Label,      "Picture1", 120,  120,  975,  255, "アドレス",        Face::PGothic, 9},
+    {"lbloffset",  Ctl::Label,      "Picture1", 1080, 120,  615,  255, "",               Face::Gothic, 11.25},
+    {"Label4",     Ctl::Label,      "Picture1", 240,  480,  735,  255, "データ",          Face::PGothic, 9},
+    {"lbldata",    Ctl::Label,      "Picture1", 1080, 480,  615,  255, "",               Face::Gothic, 11.25},
+    {"Frame1",     Ctl::Frame,      "",         120, 2160, 1815, 1455, "入力ポート",      Face::PGothic, 9},
+    {"picInp",     Ctl::PictureBox, "Frame1",   240,  360, 1335,  375, "",               Face::Gothic, 11.25},
+    {"btnInpRd",   Ctl::Button,     "Frame1",   240,  840, 1335,  375, "読み込み",        Face::PGothic, 9},
+    {"Frame2",     Ctl::Frame,      "",         120, 3720, 1815, 1455, "出力ポート",      Face::PGothic, 9},
+    {"picOutp",    Ctl::PictureBox, "Frame2",   240,  360, 1335,  375, "",               Face::Gothic, 11.25},
+    {"btnOutpRd",  Ctl::Button,     "Frame2",   240,  840, 1335,  375, "読み込み",        Face::PGothic, 9},
+    {"Label2",     Ctl::Label,      "",        2400,  120, 1695,  255, "ダンプデータ",     Face::PGothic, 9},
+    {"SSTab1",     Ctl::TabControl, "",        2160,  480, 2055, 4695, "",               Face::PGothic, 9},
+    {"picDump",    Ctl::PictureBox, "SSTab1:0", 120,  480, 1815, 4095, "",               Face::Gothic, 11.25},
+    {"picDump2",   Ctl::PictureBox, "SSTab1:1", 120,  480, 1815, 4095, "",               Face::Gothic, 11.25},
+    {"Frame3",     Ctl::Frame,      "",        4440,  120, 1815, 1455, "カウンタ値",      Face::PGothic, 9},
+    {"picCnt",     Ctl::PictureBox, "Frame3",   240,  360, 1335,  375, "",               Face::Gothic, 11.25},
+    {"btnCntRd",   Ctl::Button,     "Frame3",   240,  840, 1335,  375, "読み込み",        Face::PGothic, 9},
+    {"Frame4",     Ctl::Frame,      "",        4440, 1680, 1815, 2655, "割り込み",        Face::PGothic, 9},
+    {"btnIntOpen", Ctl::Button,     "Frame4",   240,  360, 1335,  375, "オープン",        Face::PGothic, 9},
+    {"btnIntClose",Ctl::Button,     "Frame4",   240,  840, 1335,  375, "クローズ",        Face::PGothic, 9},
+    {"btnIntSts",  Ctl::Button,     "Frame4",   240, 1320, 1335,  375, "状態読出し",      Face::PGothic, 9},
+    {"Label5",     Ctl::Label,      "Frame4",   360, 1800, 1095,  375, "割り込み発生パルス数", Face::PGothic, 9},
+    {"txtPls",     Ctl::TextBox,    "Frame4",   240, 2160, 1335,  375, "100",            Face::Gothic, 14.25},
+    {"btnEepInit", Ctl::Button,     "",        4560, 4440, 1575,  375, "EEPROM初期化",   Face::PGothic, 9},
+    {"btnEnd",     Ctl::Button,     "",        4560, 4920, 1575,  375, "終了",           Face::PGothic, 9},
+    {"StatusBar1", Ctl::StatusBar,  "",           0, 5445, 6390,  375, "",               Face::PGothic, 9},
+};
+// clang-format on
+
+Tavrinmain* s_instance = nullptr;
+
+}  // namespace
+
+Tavrinmain& Tavrinmain::instance()
+{
+    if (!s_instance)
+        s_instance = new Tavrinmain;
+    return *s_instance;
+}
+
+bool Tavrinmain::exists() { return s_instance != nullptr; }
+
+void Tavrinmain::destroyInstance()
+{
+    delete s_instance;
+    s_instance = nullptr;
+}
+
+Tavrinmain::Tavrinmain()
+{
+    setWindowTitle(QStringLiteral("Tavrin"));
+    auto* client = new QWidget(this);
+    setCentralWidget(client);
+    setClientSizeTwips(client, kClientWidth, kClientHeight);
+
+    const FormControls c(client, kControls);
+    Label1 = c.get<QLabel>("Label1");
+    lstOrvel = c.get<QListWidget>("lstOrvel");
+    Picture1 = c.get<QWidget>("Picture1");
+    Label3 = c.get<QLabel>("Label3");
+    lbloffset = c.get<QLabel>("lbloffset");
+    Label4 = c.get<QLabel>("Label4");
+    lbldata = c.get<QLabel>("lbldata");
+    Frame1 = c.get<QGroupBox>("Frame1");
+    picInp = c.get<PictureBox>("picInp");
+    btnInpRd = c.get<QPushButton>("btnInpRd");
+    Frame2 = c.get<QGroupBox>("Frame2");
+    picOutp = c.get<PictureBox>("picOutp");
+    btnOutpRd = c.get<QPushButton>("btnOutpRd");
+    Label2 = c.get<QLabel>("Label2");
+    SSTab1 = c.get<SSTab>("SSTab1");
+    picDump = c.get<PictureBox>("picDump");
+    picDump2 = c.get<PictureBox>("picDump2");
+    Frame3 = c.get<QGroupBox>("Frame3");
+    picCnt = c.get<PictureBox>("picCnt");
+    btnCntRd = c.get<QPushButton>("btnCntRd");
+    Frame4 = c.get<QGroupBox>("Frame4");
+    btnIntOpen = c.get<QPushButton>("btnIntOpen");
+    btnIntClose = c.get<QPushButton>("btnIntClose");
+    btnIntSts = c.get<QPushButton>("btnIntSts");
+    Label5 = c.get<QLabel>("Label5");
+    txtPls = c.get<QLineEdit>("txtPls");
+    btnEepInit = c.get<QPushButton>("btnEepInit");
+    btnEnd = c.get<QPushButton>("btnEnd");
+    StatusBar1 = c.get<QStatusBar>("StatusBar1");
+    statusPanel_ = StatusBar1->findChild<QLabel*>(QStringLiteral("panel1"));
+
+    SSTab1->setTabCaption(0, QStringLiteral("レジスタ"));
+    SSTab1->setTabCaption(1, QStringLiteral("Tab 1"));
+
+    buildMenus();
+    wire();
+    adjustSize();
+    setFixedSize(sizeHint());
+    Form_Load();
+}
+
+void Tavrinmain::buildMenus()
+{
+    QMenuBar* bar = menuBar();
+    QMenu* file = bar->addMenu(QStringLiteral("ファイル(&F)"));
+    menuFile = file->menuAction();
+    menuF_End = file->addAction(QStringLiteral("終了(&X)"));
+    // "編集" has no items: a bare menu-bar entry that opens and runs nothing.
+    menuEdit = bar->addAction(QStringLiteral("編集(&E)"));
+    QMenu* read = bar->addMenu(QStringLiteral("読み込み(&R)"));
+    menuRead = read->menuAction();
+    menuR_Config = read->addAction(QStringLiteral("コンフィグレジスタ(&C)"));
+    menuR_Mode = read->addAction(QStringLiteral("モードレジスタ(&M)"));
+    menuR_eep = read->addAction(QStringLiteral("EEPROM(&E)"));
+    QMenu* help = bar->addMenu(QStringLiteral("ヘルプ(&H)"));
+    menuHelp = help->menuAction();
+    menuH_Ver = help->addAction(QStringLiteral("バージョン情報(&A)"));
+}
+
+// Every connection of the window, each forwarding to its named handler.
+void Tavrinmain::wire()
+{
+    connect(lstOrvel, &QListWidget::itemClicked, this, [this] { lstOrvel_Click(); });
+    connect(menuR_Config, &QAction::triggered, this, [this] { menuR_Config_Click(); });
+    connect(menuR_Mode, &QAction::triggered, this, [this] { menuR_Mode_Click(); });
+    connect(menuR_eep, &QAction::triggered, this, [this] { menuR_eep_Click(); });
+    connect(menuH_Ver, &QAction::triggered, this, [this] { menuH_Ver_Click(); });
+    connect(menuF_End, &QAction::triggered, this, [this] { menuF_End_Click(); });
+    connect(btnEnd, &QPushButton::clicked, this, [this] { btnEnd_Click(); });
+}
+
+void Tavrinmain::setStatus(const QString& text) { statusPanel_->setText(text); }
+QString Tavrinmain::statusText() const { return statusPanel_->text(); }
+
+// The list's current row follows the keyboard focus even with nothing
+// selected, so the chip comes from the selection alone.
+int32_t Tavrinmain::chipNumber() const
+{
+    const QList<QListWidgetItem*> selected = lstOrvel->selectedItems();
+    return selected.isEmpty() ? 0 : lstOrvel->row(selected.first()) + 1;
+}
+
+void Tavrinmain::Form_Load() {}
+
+void Tavrinmain::lstOrvel_Click()
+{
+    switch (app().dumpKind) {
+    case 0: readConfigRegs(); break;
+    case 1: readModeRegs(); break;
+    case 2: readEeprom(); break;
+    default: break;
+    }
+}
+
+void Tavrinmain::menuR_Config_Click() { readConfigRegs(); }
+void Tavrinmain::menuR_Mode_Click() { readModeRegs(); }
+void Tavrinmain::menuR_eep_Click() { readEeprom(); }
+
+void Tavrinmain::menuH_Ver_Click() {}
+
+void Tavrinmain::menuF_End_Click() { exitSequence(); }
+void Tavrinmain::btnEnd_Click() { exitSequence(); }
+
+// Results are not looked at: a failing call must not keep the program alive.
+void Tavrinmain::exitSequence()
+{
+    ending_ = true;
+    Module1::lib.TavrinMaskIntr();
+    Module1::lib.TavrinCloseIntr(app().intrHandle);
+    Module1::lib.PciCloseDevice();
+    start::endProgram(0);
+}
+
+// Closing with the title-bar box leaves like "終了" does, so the board's
+// interrupt is not left armed and the library not left open.
+void Tavrinmain::closeEvent(QCloseEvent* e)
+{
+    if (!ending_)
+        exitSequence();
+    e->accept();
+}
+
+// ---- Readers ---------------------------------------------------------------
+
+namespace {
+
+// Stores the low `count` bytes of v, least significant first.
+void storeBytes(std::array<uint8_t, 68>& buffer, int at, int32_t v, int count)
+{
+    for (int k = 0; k < count; ++k)
+        buffer[at + k] = uint8_t(uint32_t(v) >> (8 * k));
+}
+
+}  // namespace
+
+void Tavrinmain::readConfigRegs()
+{
+    AppState& s = app();
+    Label2->setText(QStringLiteral("コンフィグレジスタ"));
+    picDump2->setVisible(false);
+    SSTab1->setTabCaption(1, QString());
+    SSTab1->setTabCaption(0, QStringLiteral("レジスタ"));
+    const int32_t chip = chipNumber();
+    for (int i = 0; i <= 16; ++i) {
+        int32_t v = 0;
+        if (Module1::lib.PciReadConfigReg(chip, 4 * i, &v) == 0) {
+            setStatus(QStringLiteral("コンフィグレジスタ読み込み失敗"));
+            return;
+        }
+        storeBytes(s.regData, 4 * i, v, 4);
+    }
+    drawRegisterGrid(0);
+    setStatus(QStringLiteral("コンフィグレジスタ読み込み成功"));
+    lbloffset->clear();
+    lbldata->clear();
+    s.dumpKind = 0;
+}
+
+void Tavrinmain::readModeRegs()
+{
+    AppState& s = app();
+    Label2->setText(QStringLiteral("モードレジスタ"));
+    picDump2->setVisible(false);
+    SSTab1->setTabCaption(1, QString());
+    SSTab1->setTabCaption(0, QStringLiteral("レジスタ"));
+    const int32_t chip = chipNumber();
+    for (int i = 0; i <= 15; ++i) {
+        int32_t v = 0;
+        if (Module1::lib.OrvelReadModeReg(chip, 4 * i, &v) == 0) {
+            setStatus(QStringLiteral("モードレジスタ読み込み失敗"));
+            return;
+        }
+        storeBytes(s.regData, 4 * i, v, 4);
+    }
+    drawRegisterGrid(1);
+    setStatus(QStringLiteral("モードレジスタ読み込み成功"));
+    lbloffset->clear();
+    lbldata->clear();
+    s.dumpKind = 1;
+}
+
+void Tavrinmain::readEeprom()
+{
+    AppState& s = app();
+    Label2->setText(QStringLiteral("EEPROM"));
+    SSTab1->setTabsPerRow(2);
+    picDump2->setVisible(true);
+    SSTab1->setTabCaption(0, QStringLiteral("EEPROM1"));
+    SSTab1->setTabCaption(1, QStringLiteral("EEPROM2"));
+    const int32_t chip = chipNumber();
+    for (int i = 0; i <= 63; ++i) {
+        int32_t v = 0;
+        if (Module1::lib.OrvelReadEep(chip, i, &v) == 0) {
+            setStatus(QStringLiteral("EEPROM読み込み失敗"));
+            return;
+        }
+        if (i < 32)
+            storeBytes(s.regData, 2 * i, v, 2);
+        else
+            storeBytes(s.eepData, 2 * (i - 32), v, 2);
+    }
+    drawEepromGrids();
+    setStatus(QStringLiteral("EEPROM読み込み成功"));
+    lbloffset->clear();
+    lbldata->clear();
+    s.dumpKind = 2;
+}

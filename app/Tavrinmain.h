@@ -1,0 +1,100 @@
+#pragma once
+
+#include "PictureBox.h"
+#include "SSTab.h"
+
+#include <QMainWindow>
+
+class QAction;
+class QGroupBox;
+class QLabel;
+class QLineEdit;
+class QListWidget;
+class QPushButton;
+class QStatusBar;
+
+// The program's only main window: device list, the two dump boxes on their
+// tabs, the cursor readout, the board I/O panel, menus and status line.
+class Tavrinmain : public QMainWindow {
+    Q_OBJECT
+public:
+    // The first reference creates the window, hidden.
+    static Tavrinmain& instance();
+    static bool exists();
+    static void destroyInstance();
+
+    // Panel 1 of the status bar: each board operation's outcome.
+    void setStatus(const QString& text);
+    QString statusText() const;
+
+    // The chip every board operation addresses: selected row + 1, 0 when none.
+    int32_t chipNumber() const;
+
+    // Handlers.
+    void Form_Load();
+    void lstOrvel_Click();
+    void menuR_Config_Click();
+    void menuR_Mode_Click();
+    void menuR_eep_Click();
+    void menuH_Ver_Click();
+    void menuF_End_Click();
+    void btnEnd_Click();
+
+    // Readers of the three dumps.
+    void readConfigRegs();
+    void readModeRegs();
+    void readEeprom();
+
+    // Controls.
+    QLabel* Label1;
+    QListWidget* lstOrvel;
+    QWidget* Picture1;
+    QLabel* Label3;
+    QLabel* lbloffset;
+    QLabel* Label4;
+    QLabel* lbldata;
+    QGroupBox* Frame1;
+    PictureBox* picInp;
+    QPushButton* btnInpRd;
+    QGroupBox* Frame2;
+    PictureBox* picOutp;
+    QPushButton* btnOutpRd;
+    QLabel* Label2;
+    SSTab* SSTab1;
+    PictureBox* picDump;
+    PictureBox* picDump2;
+    QGroupBox* Frame3;
+    PictureBox* picCnt;
+    QPushButton* btnCntRd;
+    QGroupBox* Frame4;
+    QPushButton* btnIntOpen;
+    QPushButton* btnIntClose;
+    QPushButton* btnIntSts;
+    QLabel* Label5;
+    QLineEdit* txtPls;
+    QPushButton* btnEepInit;
+    QPushButton* btnEnd;
+    QStatusBar* StatusBar1;
+
+    QAction* menuFile;
+    QAction* menuF_End;
+    QAction* menuEdit;
+    QAction* menuRead;
+    QAction* menuR_Config;
+    QAction* menuR_Mode;
+    QAction* menuR_eep;
+    QAction* menuHelp;
+    QAction* menuH_Ver;
+
+protected:
+    void closeEvent(QCloseEvent* e) override;
+
+private:
+    Tavrinmain();
+    void buildMenus();
+    void wire();
+    void exitSequence();
+
+    QLabel* statusPanel_;
+    bool ending_ = false;
+};

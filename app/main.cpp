@@ -1,0 +1,26 @@
+#include "Tavrinmain.h"
+#include "fonts.h"
+#include "start.h"
+
+#include <QApplication>
+#include <QLibraryInfo>
+#include <QLocale>
+#include <QTranslator>
+
+int main(int argc, char* argv[])
+{
+    QApplication a(argc, argv);
+    installFontSubstitutes();
+
+    // Qt's own buttons (OK, キャンセル) in the program's language.
+    QTranslator qtTranslations;
+    if (qtTranslations.load(QLocale(QLocale::Japanese), QStringLiteral("qtbase"), QStringLiteral("_"),
+                            QLibraryInfo::path(QLibraryInfo::TranslationsPath)))
+        a.installTranslator(&qtTranslations);
+
+    int code = 1;
+    if (start::Main())
+        code = a.exec();
+    Tavrinmain::destroyInstance();
+    return code;
+}

@@ -1,0 +1,86 @@
+#include "start.h"
+
+#include "Module2.h"
+#include "Tavrinmain.h"
+#include "devctl/Module1.h"
+
+#include <QCoreApplication>
+#include <QListWidget>
+#include <QMessageBox>
+#include <cmath>
+
+AppState& app()
+{
+    static AppState state;
+    return state;
+}
+
+namespace start {
+namespace {
+
+EndFunction endFunction = [](int code) { QCoreApplication::exit(code); };
+
+// Rounds halves to the even neighbour, as the cell measurement is defined.
+int16_t roundHalfEven(double v) { return int16_t(std::nearbyint(v)); }
+
+}  // namespace
+
+void setEndFunction(EndFunction fn)
+{
+    endFunction = fn ? fn : [](int code) { QCoreApplication::exit(code); };
+}
+
+void endProgram(int code) { endFunction(code); }
+
+void resetForTest()
+{
+    Tavrinmain::destroyInstance();
+    app() = AppState{};
+}
+
+bool Main()
+{
+    AppState& s = app();
+    s.firstCursor = -1;
+    s.regData.fill(0);
+    s.eepData.fill(0);
+    s.dumpKind = 0;
+    s.editAddr = 0;
+    s.outpValue = 0;
+    s.intrHandle = 0;
+    s.pulseCount = 100;
+
+    Tavrinmain& w = Tavrinmain::instance();
+    w.picDump2->setVisible(false);
+    w.SSTab1->setTabCaption(1, QString());
+
+    s.cellWidth = roundHalfEven(w.picDump->TextWidth(QStringLiteral("0")));
+    s.cellHeight = roundHalfEven(w.picDump->TextHeight());
+
+    s.hdrDword = QStringLiteral("   +3 +2 +1 +0");
+    s.hdrWord = QStringLiteral("    +1    +0  ");
+    drawRegisterGrid(0);
+
+    if (Module1::lib.PciOpenDevice() == 0) {
+        QMessageBox box(QMessageBox::NoIcon, kTitle, QStringLiteral("Ｖｘｄをオープンできませんでした"),
+                        QMessageBox::Ok);
+        box.exec();
+        return false;
+    }
+
+    s.deviceCount = int16_t(Module1::lib.PciFindDevice());
+    if (s.deviceCount != 0)
+        w.setStatus(QStringLiteral("Orvelを%1個発見しました。").arg(s.deviceCount));
+    else
+        w.setStatus(QStringLiteral("Orvelを発見できませんでした。"));
+
+    for (int32_t i = 1; i <= s.deviceCount; ++i) {
+        Module1::lib.PciRegisterDevice(i);
+        w.lstOrvel->addItem(QStringLiteral("%1 - Orvel").arg(i));
+    }
+
+    w.show();
+    return true;
+}
+
+}  // namespace start

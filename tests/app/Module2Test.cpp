@@ -1,0 +1,103 @@
+#include "AppFixture.h"
+#include "UiHelpers.h"
+
+#include "Module2.h"
+
+class DumpGrid : public AppFixture {
+protected:
+    void SetUp() override
+    {
+        AppFixture::SetUp();
+        w = &startProgram();
+    }
+    void setRegister(int i, uint32_t v)
+    {
+        for (int k = 0; k < 4; ++k)
+            app().regData[4 * i + k] = uint8_t(v >> (8 * k));
+    }
+    // Is anything drawn in data row `row` (1-based) of `box`?
+    bool rowInked(const PictureBox* box, int row) const
+    {
+        const AppState& s = app();
+        return cellShare(box, 0, row * s.cellHeight, 14 * s.cellWidth, s.cellHeight, kWhite) < 1.0;
+    }
+    Tavrinmain* w = nullptr;
+};
+
+TEST_F(DumpGrid, RegisterIsShownMostSignificantByteFirst)
+{
+    setRegister(0, 0x12345678);
+    setRegister(1, 0x000000AB);
+    drawRegisterGrid(0);
+    EXPECT_EQ(app().dumpRows[0], QStringLiteral("12 34 56 78"));
+    EXPECT_EQ(app().dumpRows[1], QStringLiteral("00 00 00 AB"));
+}
+
+TEST_F(DumpGrid, ByteBelowSixteenKeepsItsLeadingZero)
+{
+    app().regData[0] = 0x0A;
+    EXPECT_EQ(regByteHex(0), QStringLiteral("0A"));
+    app().eepData[67] = 0x05;
+    EXPECT_EQ(eepByteHex(67), QStringLiteral("05"));
+    app().regData[1] = 0xFF;
+    EXPECT_EQ(regByteHex(1), QStringLiteral("FF"));
+}
+
+TEST_F(DumpGrid, ShortGridDrawsSixteenRowsAndWipesTheOldSeventeenth)
+{
+    setRegister(16, 0xDEADBEEF);
+    drawRegisterGrid(0);
+    ASSERT_TRUE(rowInked(w->picDump, 17));
+    drawRegisterGrid(1);
+    EXPECT_TRUE(rowInked(w->picDump, 16));
+    EXPECT_FALSE(rowInked(w->picDump, 17));
+    // The text of the earlier 17-row drawing stays in the row store.
+    EXPECT_EQ(app().dumpRows[16], QStringLiteral("DE AD BE EF"));
+}
+
+TEST_F(DumpGrid, RowAddressesRunInStepsOfFour)
+{
+    EXPECT_EQ(hexPad(4 * 16, 2), QStringLiteral("40"));
+    EXPECT_EQ(hexPad(0xC, 2), QStringLiteral("0C"));
+    EXPECT_EQ(hexPad(0x3C, 2), QStringLiteral("3C"));
+}
+
+TEST_F(DumpGrid, HexPadShowsNegativeValuesAsTheirBitPattern)
+{
+    EXPECT_EQ(hexPad(-1, 6), QStringLiteral("FFFFFFFF"));
+    EXPECT_EQ(hexPad(0x1234, 6), QStringLiteral("001234"));
+    EXPECT_EQ(hexPad(0x1000000, 6), QStringLiteral("1000000"));
+}
+
+TEST_F(DumpGrid, EepromWordsShowHighByteFirstOddWordLeft)
+{
+    // word 0 = 0x0000, word 1 = 0xBEEF
+    app().regData[2] = 0xEF;
+    app().regData[3] = 0xBE;
+    // word 0x3F = 0x1234 lives at the end of eepData
+    app().eepData[62] = 0x34;
+    app().eepData[63] = 0x12;
+    drawEepromGrids();
+    EXPECT_EQ(app().dumpRows[0], QStringLiteral("BE EF 00 00"));
+    EXPECT_EQ(app().dumpRows2[15], QStringLiteral("12 34 00 00"));
+    EXPECT_TRUE(rowInked(w->picDump2, 16));
+    EXPECT_FALSE(rowInked(w->picDump, 17));
+}
+
+TEST_F(DumpGrid, DrawingLeavesBlackCopyPenForTheCursor)
+{
+    drawEepromGrids();
+    EXPECT_EQ(w->picDump->foreColor() & 0xFFFFFF, kBlack);
+    EXPECT_EQ(w->picDump2->foreColor() & 0xFFFFFF, kBlack);
+    EXPECT_EQ(w->picDump->drawMode(), kCopyPen);
+    drawRegisterGrid(0);
+    EXPECT_EQ(w->picDump->foreColor() & 0xFFFFFF, kBlack);
+}
+
+TEST_F(DumpGrid, HeaderIsGreenAndSitsOnLineZero)
+{
+    drawRegisterGrid(0);
+    const AppState& s = app();
+    EXPECT_TRUE(cellHasColour(w->picDump, 3 * s.cellWidth, 0, 11 * s.cellWidth, s.cellHeight, kGreen));
+    EXPECT_FALSE(cellHasColour(w->picDump, 3 * s.cellWidth, 0, 11 * s.cellWidth, s.cellHeight, kBlack));
+}

@@ -1,0 +1,45 @@
+#include "Tavrinmain.h"
+#include "devctl/Module1.h"
+#include "start.h"
+
+#include <QListWidget>
+#include <QTest>
+#include <gtest/gtest.h>
+
+// Start-up against the simulated board library, found by name beside the
+// test program exactly as the installed program finds it.
+class RealLibrary : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        start::resetForTest();
+        Module1::useLibrary();
+        start::setEndFunction([](int) {});
+    }
+    void TearDown() override
+    {
+        if (Tavrinmain::exists())
+            Tavrinmain::instance().btnEnd_Click();
+        start::resetForTest();
+        start::setEndFunction(nullptr);
+    }
+};
+
+TEST_F(RealLibrary, StartUpListsTheSimulatedChips)
+{
+    ASSERT_TRUE(start::Main());
+    Tavrinmain& w = Tavrinmain::instance();
+    EXPECT_EQ(w.lstOrvel->count(), 2);
+    EXPECT_EQ(w.statusText(), QStringLiteral("Orvelを2個発見しました。"));
+}
+
+TEST_F(RealLibrary, ConfigurationReadShowsTheBoardsIdentity)
+{
+    ASSERT_TRUE(start::Main());
+    Tavrinmain& w = Tavrinmain::instance();
+    w.lstOrvel->setCurrentRow(0);
+    w.lstOrvel_Click();
+    EXPECT_EQ(w.statusText(), QStringLiteral("コンフィグレジスタ読み込み成功"));
+    // Register 0 holds device ID above vendor ID.
+    EXPECT_EQ(app().dumpRows[0], QStringLiteral("0B 17 7A 5E"));
+}

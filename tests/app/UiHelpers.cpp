@@ -1,0 +1,90 @@
+#include "UiHelpers.h"
+
+#include "PictureBox.h"
+
+#include <QAbstractButton>
+#include <QPushButton>
+#include <QApplication>
+#include <QTimer>
+#include <cmath>
+
+namespace {
+
+// Polls for the modal window; gives up after a generous number of tries so a
+// test whose window never opens fails instead of hanging.
+void poll(std::function<void(QWidget*)> action, int triesLeft)
+{
+    QWidget* w = QApplication::activeModalWidget();
+    if (w && w->isVisible()) {
+        action(w);
+        return;
+    }
+    if (triesLeft > 0)
+        QTimer::singleShot(5, [action, triesLeft] { poll(action, triesLeft - 1); });
+}
+
+}  // namespace
+
+void onNextModal(std::function<void(QWidget*)> action)
+{
+    QTimer::singleShot(0, [action] { poll(action, 2000); });
+}
+
+void answerNextMessageBox(QMessageBox::StandardButton button, MessageBoxSeen* seen)
+{
+    onNextModal([button, seen](QWidget* w) {
+        auto* box = qobject_cast<QMessageBox*>(w);
+        if (!box) {
+            w->close();
+            return;
+        }
+        if (seen) {
+            seen->shown = true;
+            seen->title = box->windowTitle();
+            seen->text = box->text();
+            seen->buttons = box->standardButtons();
+            seen->defaultButton = box->defaultButton() ? box->standardButton(box->defaultButton())
+                                                       : QMessageBox::NoButton;
+            seen->icon = box->icon();
+        }
+        if (QAbstractButton* b = box->button(button))
+            b->click();
+        else
+            box->reject();
+    });
+}
+
+namespace {
+
+template <class F>
+void forEachPixel(const PictureBox* box, double x, double y, double w, double h, F f)
+{
+    const QImage& img = box->image();
+    const int x0 = int(std::lround(x / box->twipsPerPixelX()));
+    const int y0 = int(std::lround(y / box->twipsPerPixelY()));
+    const int x1 = int(std::lround((x + w) / box->twipsPerPixelX()));
+    const int y1 = int(std::lround((y + h) / box->twipsPerPixelY()));
+    for (int py = y0; py < y1; ++py)
+        for (int px = x0; px < x1; ++px)
+            if (img.rect().contains(px, py))
+                f(img.pixel(px, py) & 0xFFFFFFu);
+}
+
+}  // namespace
+
+bool cellHasColour(const PictureBox* box, double x, double y, double w, double h, unsigned rgb)
+{
+    bool found = false;
+    forEachPixel(box, x, y, w, h, [&](unsigned p) { found = found || p == rgb; });
+    return found;
+}
+
+double cellShare(const PictureBox* box, double x, double y, double w, double h, unsigned rgb)
+{
+    int hit = 0, all = 0;
+    forEachPixel(box, x, y, w, h, [&](unsigned p) {
+        ++all;
+        hit += p == rgb;
+    });
+    return all ? double(hit) / all : 0.0;
+}

@@ -1,0 +1,31 @@
+#pragma once
+
+#include <QMessageBox>
+#include <QString>
+#include <functional>
+
+class QWidget;
+class PictureBox;
+
+// Runs `action` on the next modal window that opens (a message box or a
+// dialog shown with exec), from inside that window's own event loop.
+void onNextModal(std::function<void(QWidget*)> action);
+
+// What a message box showed, captured just before it is answered.
+struct MessageBoxSeen {
+    bool shown = false;
+    QString title;
+    QString text;
+    QMessageBox::StandardButtons buttons;
+    QMessageBox::StandardButton defaultButton = QMessageBox::NoButton;
+    QMessageBox::Icon icon = QMessageBox::NoIcon;
+};
+
+// Answers the next message box with `button`, recording what it showed.
+void answerNextMessageBox(QMessageBox::StandardButton button, MessageBoxSeen* seen);
+
+// Text printed on a picture box row, recovered from its pixels is out of reach;
+// these look at the drawing instead: does the cell hold any pixel of `rgb`?
+bool cellHasColour(const PictureBox* box, double x, double y, double w, double h, unsigned rgb);
+// Share of the cell's pixels that are exactly `rgb`.
+double cellShare(const PictureBox* box, double x, double y, double w, double h, unsigned rgb);
