@@ -151,6 +151,25 @@ void Tavrinmain::wire()
     connect(menuH_Ver, &QAction::triggered, this, [this] { menuH_Ver_Click(); });
     connect(menuF_End, &QAction::triggered, this, [this] { menuF_End_Click(); });
     connect(btnEnd, &QPushButton::clicked, this, [this] { btnEnd_Click(); });
+
+    connect(SSTab1, &SSTab::tabClicked, this, [this](int previous) { SSTab1_Click(previous); });
+    connect(picDump, &PictureBox::mouseDown, this,
+            [this](int b, int sh, float x, float y) { picDump_MouseDown(b, sh, x, y); });
+    connect(picDump2, &PictureBox::mouseDown, this,
+            [this](int b, int sh, float x, float y) { picDump2_MouseDown(b, sh, x, y); });
+    connect(picDump, &PictureBox::keyDown, this, [this](int k, int sh) { picDump_KeyDown(k, sh); });
+    connect(picDump2, &PictureBox::keyDown, this, [this](int k, int sh) { picDump2_KeyDown(k, sh); });
+    connect(picDump, &PictureBox::dblClick, this, [this] { picDump_DblClick(); });
+    connect(picDump2, &PictureBox::dblClick, this, [this] { picDump2_DblClick(); });
+
+    connect(btnInpRd, &QPushButton::clicked, this, [this] { btnInpRd_Click(); });
+    connect(btnOutpRd, &QPushButton::clicked, this, [this] { btnOutpRd_Click(); });
+    connect(btnCntRd, &QPushButton::clicked, this, [this] { btnCntRd_Click(); });
+    connect(picOutp, &PictureBox::dblClick, this, [this] { picOutp_DblClick(); });
+    connect(btnIntOpen, &QPushButton::clicked, this, [this] { btnIntOpen_Click(); });
+    connect(btnIntClose, &QPushButton::clicked, this, [this] { btnIntClose_Click(); });
+    connect(btnIntSts, &QPushButton::clicked, this, [this] { btnIntSts_Click(); });
+    connect(btnEepInit, &QPushButton::clicked, this, [this] { btnEepInit_Click(); });
 }
 
 void Tavrinmain::setStatus(const QString& text) { statusPanel_->setText(text); }
@@ -289,3 +308,29 @@ void Tavrinmain::readEeprom()
     lbldata->clear();
     s.dumpKind = 2;
 }
+
+// ---- Dump tabs and cursor --------------------------------------------------
+
+void Tavrinmain::SSTab1_Click(int) {}
+void Tavrinmain::picDump_MouseDown(int, int, float, float) {}
+void Tavrinmain::picDump2_MouseDown(int, int, float, float) {}
+void Tavrinmain::picDump_KeyDown(int, int) {}
+void Tavrinmain::picDump2_KeyDown(int, int) {}
+void Tavrinmain::moveDumpCursor(float, float, int16_t) {}
+
+void Tavrinmain::picDump_DblClick() {}
+void Tavrinmain::picDump2_DblClick() {}
+
+// ---- Board I/O panel -------------------------------------------------------
+
+void Tavrinmain::btnInpRd_Click() {}
+void Tavrinmain::btnOutpRd_Click() {}
+void Tavrinmain::btnCntRd_Click() {}
+void Tavrinmain::picOutp_DblClick() {}
+void Tavrinmain::btnIntOpen_Click() {}
+void Tavrinmain::btnIntClose_Click() {}
+void Tavrinmain::txtPls_GotFocus() {}
+void Tavrinmain::txtPls_KeyPress(int&) {}
+void Tavrinmain::txtPls_LostFocus() {}
+void Tavrinmain::btnIntSts_Click() {}
+void Tavrinmain::btnEepInit_Click() {}

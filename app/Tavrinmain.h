@@ -40,6 +40,29 @@ public:
     void menuF_End_Click();
     void btnEnd_Click();
 
+    // Dump tabs and cursor.
+    void SSTab1_Click(int previousTab);
+    void picDump_MouseDown(int button, int shift, float x, float y);
+    void picDump2_MouseDown(int button, int shift, float x, float y);
+    void picDump_KeyDown(int keyCode, int shift);
+    void picDump2_KeyDown(int keyCode, int shift);
+    void picDump_DblClick();
+    void picDump2_DblClick();
+    void moveDumpCursor(float x, float y, int16_t which);
+
+    // Board I/O panel.
+    void btnInpRd_Click();
+    void btnOutpRd_Click();
+    void btnCntRd_Click();
+    void picOutp_DblClick();
+    void btnIntOpen_Click();
+    void btnIntClose_Click();
+    void txtPls_GotFocus();
+    void txtPls_KeyPress(int& keyAscii);
+    void txtPls_LostFocus();
+    void btnIntSts_Click();
+    void btnEepInit_Click();
+
     // Readers of the three dumps.
     void readConfigRegs();
     void readModeRegs();
