@@ -5,7 +5,9 @@
 #include <QAbstractButton>
 #include <QPushButton>
 #include <QApplication>
+#include <QDir>
 #include <QTimer>
+#include <cstdlib>
 #include <cmath>
 
 namespace {
@@ -87,4 +89,13 @@ double cellShare(const PictureBox* box, double x, double y, double w, double h, 
         hit += p == rgb;
     });
     return all ? double(hit) / all : 0.0;
+}
+
+void saveShot(QWidget* w, const char* name)
+{
+    const char* dir = std::getenv("TAVRIN_SHOTS_DIR");
+    if (!dir || !*dir)
+        return;
+    QDir().mkpath(QString::fromLocal8Bit(dir));
+    w->grab().save(QString::fromLocal8Bit(dir) + QLatin1Char('/') + QString::fromLatin1(name) + QStringLiteral(".png"));
 }

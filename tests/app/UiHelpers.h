@@ -29,3 +29,8 @@ void answerNextMessageBox(QMessageBox::StandardButton button, MessageBoxSeen* se
 bool cellHasColour(const PictureBox* box, double x, double y, double w, double h, unsigned rgb);
 // Share of the cell's pixels that are exactly `rgb`.
 double cellShare(const PictureBox* box, double x, double y, double w, double h, unsigned rgb);
+
+// Saves a picture of `w` as <name>.png into the folder named by the
+// TAVRIN_SHOTS_DIR environment variable, when it is set (used to refresh the
+// screenshots in docs/); does nothing otherwise.
+void saveShot(QWidget* w, const char* name);
