@@ -1,0 +1,1 @@
+# Cross-build helpers for Windows drivers (filled in next).

@@ -1,0 +1,3 @@
+// Host build: identifiers declared with DEFINE_GUID after this header are defined here.
+#define INITGUID
+#include <guiddef.h>
