@@ -1,0 +1,67 @@
+#include <cstdio>
+#include <fstream>
+#include <sstream>
+
+#include "SimulatedBoards.h"
+
+namespace {
+
+class KeptState : public SimulatedBoards {
+protected:
+    void SetUp() override {
+        SimulatedBoards::SetUp();
+        path_ = ::testing::TempDir() + "lumbra-state-" +
+                ::testing::UnitTest::GetInstance()->current_test_info()->name();
+        std::remove(path_.c_str());
+        setenv("LUMBRA_SIM_STATE", path_.c_str(), 1);
+    }
+    void TearDown() override {
+        std::remove(path_.c_str());
+        SimulatedBoards::TearDown();
+    }
+    // What a new process sees: the same environment, nothing in memory.
+    static void restart() {
+        LumbraSimReset();
+        ASSERT_EQ(PciOpenDevice(), 1);
+    }
+    std::string path_;
+};
+
+}  // namespace
+
+TEST_F(KeptState, EepromContentsOutliveTheProcess) {
+    ASSERT_EQ(PciOpenDevice(), 1);
+    const int32_t factory = eeprom(1, 5);
+    OrvelWriteEep(2, 5, 0x1234);
+    OrvelWriteEep(1, 5, 0x5678);
+    restart();
+    EXPECT_EQ(eeprom(2, 5), 0x1234);
+    EXPECT_EQ(eeprom(1, 5), 0x5678);
+    TavrinInitEep(1);
+    restart();
+    EXPECT_EQ(eeprom(1, 5), factory);
+    EXPECT_EQ(eeprom(2, 5), 0x1234);
+}
+
+TEST_F(KeptState, UnreadableLinesAreSkippedAndTheirChipsStartFromTheFactory) {
+    std::ostringstream good;
+    good << "  2";
+    for (int word = 0; word < 64; ++word) good << ' ' << (word == 3 ? "BEEF" : "42");
+    std::ofstream(path_) << "# kept by an earlier run\n"
+                         << "1 0001 0002\n"              // too few words
+                         << "x 0001\n" << good.str() << "\n"
+                         << "3" << std::string(64, 'G') << "\n";
+    openWith("LUMBRA_SIM_CHIPS", "3");
+    EXPECT_EQ(eeprom(1, 0), 0x7A5E);
+    EXPECT_EQ(eeprom(2, 0), 0x42);
+    EXPECT_EQ(eeprom(3, 0), 0x7A5E);
+    EXPECT_EQ(static_cast<uint32_t>(config(2, 0x2C)), 0xBEEF0042u)
+        << "the chip loads its subsystem IDs from the EEPROM at power-up";
+}
+
+TEST_F(KeptState, UnwritableStateFileStillLetsWritesSucceed) {
+    setenv("LUMBRA_SIM_STATE", "/nonexistent-directory/lumbra-state", 1);
+    ASSERT_EQ(PciOpenDevice(), 1);
+    EXPECT_EQ(OrvelWriteEep(1, 5, 0x1234), 1);
+    EXPECT_EQ(eeprom(1, 5), 0x1234);
+}
