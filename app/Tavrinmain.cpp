@@ -8,6 +8,8 @@
 #include "start.h"
 
 #include <QCloseEvent>
+#include <algorithm>
+#include <cmath>
 #include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
@@ -311,12 +313,130 @@ void Tavrinmain::readEeprom()
 
 // ---- Dump tabs and cursor --------------------------------------------------
 
-void Tavrinmain::SSTab1_Click(int) {}
-void Tavrinmain::picDump_MouseDown(int, int, float, float) {}
-void Tavrinmain::picDump2_MouseDown(int, int, float, float) {}
-void Tavrinmain::picDump_KeyDown(int, int) {}
-void Tavrinmain::picDump2_KeyDown(int, int) {}
-void Tavrinmain::moveDumpCursor(float, float, int16_t) {}
+namespace {
+
+constexpr uint32_t kCursorFill = 0x00FF00;
+
+// Integer division of a coordinate by a cell, the coordinate first rounded
+// to the nearest whole number with halves to even.
+int cellOf(float v, int cell) { return int(std::nearbyint(v)) / cell; }
+
+// Paints the cursor cell white again and reprints the row it covered. The
+// EEPROM and mode grids have no row 17, so nothing is reprinted there.
+void eraseCursor(PictureBox* box, const std::array<QString, 18>& rows, bool noRow17)
+{
+    const AppState& s = app();
+    const int width = s.dumpKind == 2 ? 5 : 2;
+    box->setForeColor(kWhite);
+    box->FillBox(s.cursorX, s.cursorY, s.cursorX + width * s.cellWidth, s.cursorY + s.cellHeight, kWhite);
+    if (noRow17 && s.cursorY == 17.0f * s.cellHeight)
+        return;
+    box->PSet(3.0 * s.cellWidth, s.cursorY);
+    box->setForeColor(kBlack);
+    box->Print(rows[int(s.cursorY / s.cellHeight) - 1]);
+}
+
+}  // namespace
+
+void Tavrinmain::SSTab1_Click(int previousTab)
+{
+    const AppState& s = app();
+    if (s.firstCursor == 0) {
+        if (previousTab == 0)
+            eraseCursor(picDump, s.dumpRows, s.dumpKind == 1 || s.dumpKind == 2);
+        else
+            eraseCursor(picDump2, s.dumpRows2, false);
+    }
+    lbloffset->clear();
+    lbldata->clear();
+}
+
+void Tavrinmain::picDump_MouseDown(int, int, float x, float y) { moveDumpCursor(x, y, 0); }
+void Tavrinmain::picDump2_MouseDown(int, int, float x, float y) { moveDumpCursor(x, y, 1); }
+
+namespace {
+
+// Where an arrow key sends the cursor; Left and Up step one cell and leave the
+// snapping to moveDumpCursor. Other keys go nowhere.
+bool arrowTarget(int keyCode, float& x, float& y)
+{
+    const AppState& s = app();
+    x = s.cursorX;
+    y = s.cursorY;
+    switch (keyCode) {
+    case vbKeyLeft: x -= s.cellWidth; return true;
+    case vbKeyUp: y -= s.cellHeight; return true;
+    case vbKeyRight: x += (s.dumpKind == 2 ? 6 : 3) * s.cellWidth; return true;
+    case vbKeyDown: y += s.cellHeight; return true;
+    default: return false;
+    }
+}
+
+}  // namespace
+
+void Tavrinmain::picDump_KeyDown(int keyCode, int)
+{
+    float x, y;
+    if (arrowTarget(keyCode, x, y))
+        moveDumpCursor(x, y, 0);
+}
+
+void Tavrinmain::picDump2_KeyDown(int keyCode, int)
+{
+    float x, y;
+    if (arrowTarget(keyCode, x, y))
+        moveDumpCursor(x, y, 1);
+}
+
+void Tavrinmain::moveDumpCursor(float x, float y, int16_t which)
+{
+    AppState& s = app();
+    PictureBox* box = which != 0 ? picDump2 : picDump;
+    const bool eeprom = s.dumpKind == 2;
+    const std::array<QString, 18>& rows = (eeprom && which != 0) ? s.dumpRows2 : s.dumpRows;
+    const int maxRow = s.dumpKind == 0 ? 17 : 16;
+    const int width = eeprom ? 5 : 2;
+
+    if (s.firstCursor == 0)
+        eraseCursor(box, rows, s.dumpKind == 1 || s.dumpKind == 2);
+
+    int col = cellOf(x, s.cellWidth);
+    int row = cellOf(y, s.cellHeight);
+    // Snap back to the start of the cursor column; the remainder carries the
+    // sign of col - 3, so a column left of the data never snaps rightwards.
+    const int step = eeprom ? 6 : 3;
+    const int r = (col - 3) % step;
+    if (r != 0)
+        col -= r;
+    col = std::clamp(col, 3, eeprom ? 9 : 12);
+    row = std::clamp(row, 1, maxRow);
+
+    s.cursorX = float(col * s.cellWidth);
+    s.cursorY = float(row * s.cellHeight);
+
+    box->setForeColor(kGreen);
+    box->FillBox(s.cursorX, s.cursorY, s.cursorX + width * s.cellWidth, s.cursorY + s.cellHeight, kCursorFill);
+    box->setForeColor(kWhite);
+    box->PSet(3.0 * s.cellWidth, s.cursorY);
+    box->setForeColor(kBlack);
+    box->Print(rows[row - 1]);
+
+    if (!eeprom) {
+        s.editAddr = 4 * (row - 1) + 3 - (col - 3) / 3;
+        s.editData = s.regData[s.editAddr];
+        lbloffset->setText(hexPad(s.editAddr, 2));
+        lbldata->setText(hexPad(s.editData, 2));
+    } else {
+        const int word = 2 * (row - 1) + 1 - (col - 3) / 6 + (which != 0 ? 32 : 0);
+        const int value = which != 0 ? s.eepData[2 * word + 1 - 64] * 256 + s.eepData[2 * word - 64]
+                                     : s.regData[2 * word + 1] * 256 + s.regData[2 * word];
+        s.editAddr = word;
+        s.editData = value;
+        lbloffset->setText(hexPad(word, 2));
+        lbldata->setText(hexPad(value, 4));
+    }
+    s.firstCursor = 0;
+}
 
 void Tavrinmain::picDump_DblClick() {}
 void Tavrinmain::picDump2_DblClick() {}

@@ -1,0 +1,449 @@
+#include "AppFixture.h"
+#include "UiHelpers.h"
+
+#include "Module2.h"
+
+#include <QLabel>
+#include <QListWidget>
+#include <QTabBar>
+#include <QTest>
+
+namespace {
+
+constexpr unsigned kCursorGreen = 0x00FF00;
+
+}  // namespace
+
+// The three readers and what they leave on the window.
+class Readers : public AppFixture {
+protected:
+    void SetUp() override
+    {
+        AppFixture::SetUp();
+        for (int i = 0; i <= 16; ++i) {
+            lib().config[1][4 * i] = 0x01010101 * (i + 1);
+            lib().config[2][4 * i] = 0x10203000 + i;
+        }
+        for (int i = 0; i <= 15; ++i)
+            lib().mode[2][4 * i] = 0x0A0B0C00 + i;
+        for (int a = 0; a <= 63; ++a)
+            lib().eep[2][a] = 0xB000 + a;
+        w = &startProgram();
+        clickChip(1);  // chip 2, configuration registers
+        lib().calls.clear();
+    }
+    std::vector<int64_t> argsAt(const std::string& fn, size_t n, size_t arg) const
+    {
+        std::vector<int64_t> out;
+        for (const LibCall& c : FakeLumbra::get().callsTo(fn))
+            out.push_back(c.args.at(arg));
+        (void)n;
+        return out;
+    }
+    Tavrinmain* w = nullptr;
+};
+
+TEST_F(Readers, ConfigReadPassesChipAndEveryOffsetInOrder)
+{
+    w->menuR_Config->trigger();
+    const auto calls = lib().callsTo("PciReadConfigReg");
+    ASSERT_EQ(calls.size(), 17u);
+    for (int i = 0; i <= 16; ++i) {
+        EXPECT_EQ(calls[i].args, (std::vector<int64_t>{2, 4 * i}));
+    }
+    EXPECT_EQ(w->statusText(), QStringLiteral("コンフィグレジスタ読み込み成功"));
+    EXPECT_EQ(app().dumpRows[16], QStringLiteral("10 20 30 10"));
+}
+
+TEST_F(Readers, ConfigReadFailingAtFirstRegisterChangesTitleButNotGridOrKind)
+{
+    w->menuR_Mode->trigger();
+    ASSERT_EQ(app().dumpKind, 1);
+    const QImage before = w->picDump->image();
+    const auto rowsBefore = app().dumpRows;
+    lib().failCall("PciReadConfigReg", 0);
+
+    w->menuR_Config->trigger();
+
+    EXPECT_EQ(w->statusText(), QStringLiteral("コンフィグレジスタ読み込み失敗"));
+    EXPECT_EQ(w->Label2->text(), QStringLiteral("コンフィグレジスタ"));
+    EXPECT_EQ(app().dumpKind, 1);
+    EXPECT_EQ(app().dumpRows, rowsBefore);
+    EXPECT_EQ(w->picDump->image(), before);
+    EXPECT_EQ(lib().count("PciReadConfigReg"), 1);
+}
+
+TEST_F(Readers, ConfigReadFailingAtRegisterFiveKeepsLaterBytesAndDrawsNothing)
+{
+    app().regData.fill(0xEE);
+    w->lbloffset->setText(QStringLiteral("06"));
+    const QImage before = w->picDump->image();
+    lib().failCall("PciReadConfigReg", 5);
+
+    w->menuR_Config->trigger();
+
+    for (int b = 0; b < 20; ++b)
+        EXPECT_EQ(app().regData[b], uint8_t((0x10203000 + b / 4) >> (8 * (b % 4)))) << "byte " << b;
+    for (int b = 20; b < 68; ++b)
+        EXPECT_EQ(app().regData[b], 0xEE) << "byte " << b;
+    EXPECT_EQ(w->picDump->image(), before);
+    EXPECT_EQ(w->lbloffset->text(), QStringLiteral("06"));
+    EXPECT_EQ(lib().count("PciReadConfigReg"), 6);
+}
+
+TEST_F(Readers, RegisterWithBitThirtyOneIsStoredAsItsBytePattern)
+{
+    lib().config[2][0] = int32_t(0x80000001u);
+    w->menuR_Config->trigger();
+    EXPECT_EQ(app().regData[0], 0x01);
+    EXPECT_EQ(app().regData[1], 0x00);
+    EXPECT_EQ(app().regData[2], 0x00);
+    EXPECT_EQ(app().regData[3], 0x80);
+    EXPECT_EQ(app().dumpRows[0], QStringLiteral("80 00 00 01"));
+}
+
+TEST_F(Readers, EepromReadUsesBothTabsAndConfigReadHandsThemBack)
+{
+    w->menuR_eep->trigger();
+    EXPECT_EQ(w->statusText(), QStringLiteral("EEPROM読み込み成功"));
+    EXPECT_EQ(w->Label2->text(), QStringLiteral("EEPROM"));
+    EXPECT_EQ(w->SSTab1->tabCaption(0), QStringLiteral("EEPROM1"));
+    EXPECT_EQ(w->SSTab1->tabCaption(1), QStringLiteral("EEPROM2"));
+    EXPECT_TRUE(w->picDump2->isVisibleTo(w->SSTab1->page(1)));
+    EXPECT_EQ(app().dumpKind, 2);
+    // Word 0x21 = 0xB021 at eepData bytes 2 and 3, shown on picDump2's first row.
+    EXPECT_EQ(app().eepData[2], 0x21);
+    EXPECT_EQ(app().eepData[3], 0xB0);
+    EXPECT_EQ(app().dumpRows2[0], QStringLiteral("B0 21 B0 20"));
+    EXPECT_EQ(app().dumpRows[15], QStringLiteral("B0 1F B0 1E"));
+
+    w->menuR_Config->trigger();
+    EXPECT_FALSE(w->picDump2->isVisibleTo(w->SSTab1->page(1)));
+    EXPECT_EQ(w->SSTab1->tabCaption(0), QStringLiteral("レジスタ"));
+    EXPECT_EQ(w->SSTab1->tabCaption(1), QString());
+    EXPECT_EQ(app().dumpKind, 0);
+}
+
+TEST_F(Readers, EepromReadFailingHalfwayLeavesTabsChangedAndKindAlone)
+{
+    lib().failCall("OrvelReadEep", 40);
+    w->menuR_eep->trigger();
+    EXPECT_EQ(w->statusText(), QStringLiteral("EEPROM読み込み失敗"));
+    EXPECT_EQ(w->SSTab1->tabCaption(0), QStringLiteral("EEPROM1"));
+    EXPECT_TRUE(w->picDump2->isVisibleTo(w->SSTab1->page(1)));
+    EXPECT_EQ(app().dumpKind, 0);
+    EXPECT_EQ(lib().count("OrvelReadEep"), 41);
+}
+
+TEST_F(Readers, ModeReadStopsAtOffset3CAndDrawsNoRow40)
+{
+    w->menuR_Mode->trigger();
+    const auto calls = lib().callsTo("OrvelReadModeReg");
+    ASSERT_EQ(calls.size(), 16u);
+    EXPECT_EQ(calls.back().args, (std::vector<int64_t>{2, 0x3C}));
+    const AppState& s = app();
+    EXPECT_EQ(cellShare(w->picDump, 0, 17 * s.cellHeight, 14 * s.cellWidth, s.cellHeight, kWhite), 1.0);
+    EXPECT_EQ(w->statusText(), QStringLiteral("モードレジスタ読み込み成功"));
+}
+
+TEST_F(Readers, ListClickRepeatsTheLastReaderThatSucceeded)
+{
+    w->menuR_Mode->trigger();
+    lib().calls.clear();
+    clickChip(0);
+    EXPECT_EQ(lib().count("OrvelReadModeReg"), 16);
+    EXPECT_EQ(lib().calls.front().args.front(), 1);
+
+    w->menuR_eep->trigger();  // succeeds for chip 1 too (the model answers 0s)
+    lib().failCall("OrvelReadEep", lib().count("OrvelReadEep"));
+    w->menuR_eep->trigger();  // fails: the EEPROM is still the last success
+    lib().calls.clear();
+    clickChip(1);
+    EXPECT_EQ(lib().count("OrvelReadEep"), 64);
+    EXPECT_EQ(lib().count("OrvelReadModeReg"), 0);
+    EXPECT_EQ(lib().calls.front().args.front(), 2);
+}
+
+TEST_F(Readers, FailedReaderIsNotRepeatedByTheList)
+{
+    w->menuR_Mode->trigger();
+    lib().failCall("PciReadConfigReg", 0);
+    w->menuR_Config->trigger();
+    lib().calls.clear();
+    clickChip(0);
+    EXPECT_EQ(lib().count("OrvelReadModeReg"), 16);
+    EXPECT_EQ(lib().count("PciReadConfigReg"), 0);
+}
+
+TEST_F(Readers, SuccessfulReadEmptiesTheReadout)
+{
+    w->lbloffset->setText(QStringLiteral("3E"));
+    w->lbldata->setText(QStringLiteral("ABCD"));
+    w->menuR_Config->trigger();
+    EXPECT_TRUE(w->lbloffset->text().isEmpty());
+    EXPECT_TRUE(w->lbldata->text().isEmpty());
+}
+
+TEST_F(Readers, ReaderWithNothingSelectedAsksForChipZero)
+{
+    w->lstOrvel->clearSelection();
+    w->menuR_Config->trigger();
+    EXPECT_EQ(lib().callsTo("PciReadConfigReg").front().args.front(), 0);
+}
+
+// The dump cursor: mouse, arrows, tabs, and what is drawn.
+class DumpCursor : public AppFixture {
+protected:
+    void SetUp() override
+    {
+        AppFixture::SetUp();
+        for (int i = 0; i <= 16; ++i)
+            lib().config[1][4 * i] = int32_t(0x03020100u + 0x04040404u * i);  // byte b holds b
+        for (int i = 0; i <= 15; ++i)
+            lib().mode[1][4 * i] = int32_t(0x83828180u + 0x04040404u * i);
+        for (int a = 0; a <= 63; ++a)
+            lib().eep[1][a] = 0x0100 * a + a;  // high byte = low byte = address
+        lib().eep[1][0x3F] = 0x000A;
+        w = &startProgram();
+    }
+    void read(int kind)
+    {
+        clickChip(0);
+        if (kind == 1)
+            w->menuR_Mode->trigger();
+        if (kind == 2)
+            w->menuR_eep->trigger();
+        ASSERT_EQ(app().dumpKind, kind);
+    }
+    PictureBox* box(int which) const { return which ? w->picDump2 : w->picDump; }
+    QPoint cellPx(int which, double col, double row) const
+    {
+        const AppState& s = app();
+        PictureBox* b = box(which);
+        return QPoint(int((col + 0.5) * s.cellWidth / b->twipsPerPixelX()),
+                      int((row + 0.5) * s.cellHeight / b->twipsPerPixelY()));
+    }
+    void clickCell(int which, double col, double row)
+    {
+        if (which)
+            w->SSTab1->setCurrentTab(1);
+        QTest::mouseClick(box(which), Qt::LeftButton, {}, cellPx(which, col, row));
+    }
+    void key(int which, Qt::Key k, Qt::KeyboardModifiers m = {}) { QTest::keyClick(box(which), k, m); }
+    int col() const { return int(app().cursorX / app().cellWidth); }
+    int row() const { return int(app().cursorY / app().cellHeight); }
+    bool greenAt(int which, int c, int r, int cells) const
+    {
+        const AppState& s = app();
+        return cellShare(box(which), c * s.cellWidth + 2, r * s.cellHeight + 2, cells * s.cellWidth - 4,
+                         s.cellHeight - 4, kCursorGreen) > 0.5;
+    }
+    bool blackAt(int which, int c, int r, int cells) const
+    {
+        const AppState& s = app();
+        return cellHasColour(box(which), c * s.cellWidth, r * s.cellHeight, cells * s.cellWidth, s.cellHeight,
+                             kBlack);
+    }
+    bool anyGreen(int which) const
+    {
+        PictureBox* b = box(which);
+        return cellHasColour(b, 0, 0, b->width() * b->twipsPerPixelX(), b->height() * b->twipsPerPixelY(),
+                             kCursorGreen);
+    }
+    Tavrinmain* w = nullptr;
+};
+
+TEST_F(DumpCursor, ClickInRowTwoColumnSevenSnapsToByteSix)
+{
+    read(0);
+    clickCell(0, 7, 2);
+    EXPECT_EQ(col(), 6);
+    EXPECT_EQ(row(), 2);
+    EXPECT_EQ(app().editAddr, 6);
+    EXPECT_EQ(app().editData, 6);
+    EXPECT_EQ(w->lbloffset->text(), QStringLiteral("06"));
+    EXPECT_EQ(w->lbldata->text(), QStringLiteral("06"));
+    EXPECT_EQ(app().firstCursor, 0);
+}
+
+TEST_F(DumpCursor, CursorIsAGreenCellWithBlackDigitsAndEraseRestoresWhite)
+{
+    read(0);
+    clickCell(0, 7, 2);
+    EXPECT_TRUE(greenAt(0, 6, 2, 2));
+    EXPECT_TRUE(blackAt(0, 6, 2, 2));
+    EXPECT_FALSE(greenAt(0, 3, 2, 2));
+
+    clickCell(0, 3, 5);
+    EXPECT_FALSE(greenAt(0, 6, 2, 2));
+    EXPECT_TRUE(blackAt(0, 6, 2, 2)) << "the row is printed again after the erase";
+    EXPECT_TRUE(greenAt(0, 3, 5, 2));
+    saveShot(w, "main-config-cursor");
+}
+
+TEST_F(DumpCursor, ClicksOutsideTheDataSnapToTheNearestCursorCell)
+{
+    read(0);
+    clickCell(0, 0, 4);  // address column
+    EXPECT_EQ(col(), 3);
+    clickCell(0, 14.4, 4);  // right of the last byte
+    EXPECT_EQ(col(), 12);
+    EXPECT_EQ(app().editAddr, 4 * 3 + 0);
+    clickCell(0, 9, 0);  // header row
+    EXPECT_EQ(row(), 1);
+    clickCell(0, 9, 17.6);  // below the last row
+    EXPECT_EQ(row(), 17);
+}
+
+TEST_F(DumpCursor, ModeAndEepromDumpsStopAtRowSixteen)
+{
+    read(1);
+    clickCell(0, 4, 17.6);
+    EXPECT_EQ(row(), 16);
+    EXPECT_EQ(app().editAddr, 0x3F);
+    EXPECT_EQ(w->lbloffset->text(), QStringLiteral("3F"));
+    EXPECT_EQ(w->lbldata->text(), QStringLiteral("BF"));
+    read(2);
+    clickCell(0, 12.4, 17.6);
+    EXPECT_EQ(row(), 16);
+    EXPECT_EQ(col(), 9);
+}
+
+TEST_F(DumpCursor, ConfigOffset43IsRowSeventeenColumnThree)
+{
+    read(0);
+    clickCell(0, 3, 17);
+    EXPECT_EQ(app().editAddr, 0x43);
+    EXPECT_EQ(w->lbloffset->text(), QStringLiteral("43"));
+    EXPECT_EQ(app().editData, 0x43);
+}
+
+TEST_F(DumpCursor, ArrowKeysStopAtEveryEdgeWithoutWrapping)
+{
+    read(0);
+    clickCell(0, 3, 1);
+    key(0, Qt::Key_Left);
+    EXPECT_EQ(col(), 3);
+    key(0, Qt::Key_Up);
+    EXPECT_EQ(row(), 1);
+    for (int i = 0; i < 5; ++i)
+        key(0, Qt::Key_Right);
+    EXPECT_EQ(col(), 12);
+    EXPECT_EQ(row(), 1);
+    key(0, Qt::Key_Left);
+    EXPECT_EQ(col(), 9) << "Left steps one whole cursor column";
+    for (int i = 0; i < 20; ++i)
+        key(0, Qt::Key_Down);
+    EXPECT_EQ(row(), 17);
+    EXPECT_EQ(col(), 9);
+    key(0, Qt::Key_Down, Qt::ShiftModifier);
+    EXPECT_EQ(row(), 17);
+    key(0, Qt::Key_Up, Qt::ShiftModifier);
+    EXPECT_EQ(row(), 16) << "the shift state is ignored";
+}
+
+TEST_F(DumpCursor, OtherKeysDoNothing)
+{
+    read(0);
+    clickCell(0, 6, 3);
+    key(0, Qt::Key_Home);
+    key(0, Qt::Key_A);
+    key(0, Qt::Key_Return);
+    EXPECT_EQ(col(), 6);
+    EXPECT_EQ(row(), 3);
+}
+
+TEST_F(DumpCursor, RightInTheEepromDumpJumpsToTheEvenWordAndLeftBack)
+{
+    read(2);
+    clickCell(0, 3, 2);
+    EXPECT_EQ(app().editAddr, 3);
+    EXPECT_EQ(w->lbldata->text(), QStringLiteral("0303"));
+    key(0, Qt::Key_Right);
+    EXPECT_EQ(col(), 9);
+    EXPECT_EQ(app().editAddr, 2);
+    EXPECT_TRUE(greenAt(0, 9, 2, 5));
+    key(0, Qt::Key_Right);
+    EXPECT_EQ(col(), 9);
+    key(0, Qt::Key_Left);
+    EXPECT_EQ(col(), 3);
+    EXPECT_EQ(app().editAddr, 3);
+}
+
+TEST_F(DumpCursor, EepromWordsOnTheSecondTabCountFrom32)
+{
+    read(2);
+    clickCell(1, 10, 16);  // snaps to column 9: word 62
+    EXPECT_EQ(app().editAddr, 62);
+    EXPECT_EQ(w->lbloffset->text(), QStringLiteral("3E"));
+    EXPECT_EQ(app().editData, app().eepData[61] * 256 + app().eepData[60]);
+    EXPECT_EQ(w->lbldata->text(), QStringLiteral("3E3E"));
+    EXPECT_TRUE(greenAt(1, 9, 16, 5));
+
+    clickCell(1, 3, 16);
+    EXPECT_EQ(app().editAddr, 0x3F);
+    EXPECT_EQ(app().editData, app().eepData[63] * 256 + app().eepData[62]);
+    EXPECT_EQ(w->lbldata->text(), QStringLiteral("000A"));
+    saveShot(w, "main-eeprom-cursor");
+}
+
+TEST_F(DumpCursor, FirstArrowBeforeAnyClickLandsOnRowOneColumnThree)
+{
+    read(0);
+    for (Qt::Key k : {Qt::Key_Left, Qt::Key_Up, Qt::Key_Right, Qt::Key_Down}) {
+        start::resetForTest();
+        FakeLumbra::get().install();
+        for (int i = 0; i <= 16; ++i)
+            lib().config[1][4 * i] = int32_t(0x03020100u + 0x04040404u * i);
+        w = &startProgram();
+        read(0);
+        ASSERT_EQ(app().firstCursor, -1);
+        w->picDump->setFocus();
+        key(0, k);
+        EXPECT_EQ(col(), 3) << "key " << k;
+        EXPECT_EQ(row(), 1) << "key " << k;
+        EXPECT_EQ(app().editAddr, 3);
+        EXPECT_TRUE(greenAt(0, 3, 1, 2));
+    }
+}
+
+TEST_F(DumpCursor, TabChangeBeforeAnyCursorOnlyBlanksTheLabels)
+{
+    read(2);
+    w->lbloffset->setText(QStringLiteral("xx"));
+    w->lbldata->setText(QStringLiteral("yy"));
+    const QImage before = w->picDump->image();
+    w->SSTab1->setCurrentTab(1);
+    EXPECT_TRUE(w->lbloffset->text().isEmpty());
+    EXPECT_TRUE(w->lbldata->text().isEmpty());
+    EXPECT_EQ(w->picDump->image(), before);
+}
+
+TEST_F(DumpCursor, TabChangeErasesTheCursorFromTheTabThatWasLeft)
+{
+    read(2);
+    clickCell(0, 9, 4);
+    ASSERT_TRUE(anyGreen(0));
+    const int x = col(), y = row();
+    w->SSTab1->setCurrentTab(1);
+    EXPECT_FALSE(anyGreen(0));
+    EXPECT_TRUE(blackAt(0, 9, 4, 5));
+    EXPECT_TRUE(w->lbloffset->text().isEmpty());
+    EXPECT_EQ(col(), x);
+    EXPECT_EQ(row(), y);
+
+    clickCell(1, 3, 2);
+    EXPECT_TRUE(anyGreen(1));
+    w->SSTab1->setCurrentTab(0);
+    EXPECT_FALSE(anyGreen(1));
+}
+
+TEST_F(DumpCursor, ModeReadAfterRowSeventeenCursorDoesNotPrintAStaleRow)
+{
+    read(0);
+    clickCell(0, 3, 17);
+    read(1);
+    const AppState& s = app();
+    clickCell(0, 3, 1);
+    EXPECT_EQ(cellShare(w->picDump, 0, 17 * s.cellHeight, 14 * s.cellWidth, s.cellHeight, kWhite), 1.0);
+}
