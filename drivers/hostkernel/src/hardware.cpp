@@ -15,10 +15,10 @@ constexpr UCHAR kFloatingBus = 0xFF;
 void GateLocked(std::unique_lock<std::mutex>& lock) {
   Kernel& k = K();
   if (!k.holdAccesses) return;
-  k.heldAccesses++;
+  auto self = k.held.insert(std::this_thread::get_id());
   k.cv.notify_all();
   k.cv.wait(lock, [&] { return !k.holdAccesses; });
-  k.heldAccesses--;
+  k.held.erase(self);
 }
 
 const hk::Mapping* FindMappingLocked(const volatile UCHAR* address) {
@@ -209,9 +209,10 @@ void HoldAccesses() {
   K().holdAccesses = true;
 }
 
-void WaitForHeldAccesses(int count) {
+bool WaitForHeldAccesses(int count) {
   std::unique_lock lock(K().m);
-  K().cv.wait(lock, [&] { return K().heldAccesses >= count; });
+  K().cv.wait(lock, [&] { return static_cast<int>(K().held.size()) >= count || StalledLocked(); });
+  return static_cast<int>(K().held.size()) >= count;
 }
 
 void ReleaseAccesses() {

@@ -74,6 +74,9 @@ struct Kernel {
   int startNextPowerIrp = 0;
 
   std::multiset<std::thread::id> blocked;
+  std::multiset<std::thread::id> held;
+  std::set<std::thread::id> testThreads;
+  int lowerThreadsAlive = 0;
   std::map<PIO_REMOVE_LOCK, LockState> removeLocks;
 
   std::array<UCHAR, 0x10000> ports{};
@@ -86,7 +89,6 @@ struct Kernel {
   int unmapCalls = 0;
   std::vector<Access> accesses;
   bool holdAccesses = false;
-  int heldAccesses = 0;
 };
 
 Kernel& K();
@@ -103,6 +105,9 @@ void* AllocatePoolLocked(size_t bytes);
 void ResetObjects();
 void ResetIo();
 void ResetHardware();
+
+// No thread is left that could still block or arrive at the access gate.
+bool StalledLocked();
 
 NTSTATUS BusDispatch(PDEVICE_OBJECT device, PIRP irp);
 NTSTATUS InvalidDeviceRequest(PDEVICE_OBJECT device, PIRP irp);

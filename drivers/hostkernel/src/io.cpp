@@ -19,7 +19,6 @@ void ResetIo() {
   k.lowerCalls.clear();
   k.startNextPowerIrp = 0;
   k.removeLocks.clear();
-  k.blocked.clear();
 }
 
 // Unscripted requests behave like a plain bus driver: it succeeds the state
@@ -89,12 +88,16 @@ NTSTATUS BusDispatch(PDEVICE_OBJECT device, PIRP irp) {
   // it or has given up waiting by returning: both orders a driver must
   // survive, and neither depends on how fast the threads run.
   std::lock_guard lock(K().m);
+  K().lowerThreadsAlive++;
   state->lowerThreads.emplace_back([irp, reply, state, sender] {
     {
       std::unique_lock wait(K().m);
       K().cv.wait(wait, [&] { return K().blocked.count(sender) != 0 || state->dispatchReturned; });
     }
     CompleteWithReply(irp, reply);
+    std::lock_guard done(K().m);
+    K().lowerThreadsAlive--;
+    K().cv.notify_all();
   });
   return STATUS_PENDING;
 }

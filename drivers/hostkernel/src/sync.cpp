@@ -32,6 +32,18 @@ bool TakeTagLocked(PIO_REMOVE_LOCK lock, PVOID tag, const char* routine) {
 
 }  // namespace
 
+namespace hk::detail {
+
+bool StalledLocked() {
+  const Kernel& k = K();
+  if (k.lowerThreadsAlive > 0) return false;
+  for (const auto& id : k.testThreads)
+    if (!k.blocked.count(id) && !k.held.count(id)) return false;
+  return true;
+}
+
+}  // namespace hk::detail
+
 extern "C" {
 
 VOID KeInitializeEvent(PRKEVENT Event, EVENT_TYPE Type, BOOLEAN State) {
@@ -135,9 +147,36 @@ VOID IoReleaseRemoveLockAndWaitEx(PIO_REMOVE_LOCK RemoveLock, PVOID Tag, ULONG) 
 
 namespace hk {
 
-void WaitForBlockedThreads(int count) {
+bool WaitForBlockedThreads(int count) {
   std::unique_lock lock(K().m);
-  K().cv.wait(lock, [&] { return static_cast<int>(K().blocked.size()) >= count; });
+  K().cv.wait(lock, [&] { return static_cast<int>(K().blocked.size()) >= count || StalledLocked(); });
+  return static_cast<int>(K().blocked.size()) >= count;
+}
+
+Thread::Thread(std::function<void()> body) {
+  std::unique_lock lock(K().m);
+  bool registered = false;
+  thread_ = std::thread([body = std::move(body), &registered] {
+    {
+      std::lock_guard started(K().m);
+      K().testThreads.insert(std::this_thread::get_id());
+      registered = true;
+      K().cv.notify_all();
+    }
+    body();
+    std::lock_guard finished(K().m);
+    K().testThreads.erase(std::this_thread::get_id());
+    K().cv.notify_all();
+  });
+  // Counted before the constructor returns, so a wait that follows at once
+  // cannot mistake a thread that has not run yet for one that finished.
+  K().cv.wait(lock, [&] { return registered; });
+}
+
+Thread::~Thread() { Join(); }
+
+void Thread::Join() {
+  if (thread_.joinable()) thread_.join();
 }
 
 int BlockedThreads() {

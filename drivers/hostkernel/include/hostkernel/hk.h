@@ -46,18 +46,24 @@
 // recorded as a fault. hk::TakeFaults() returns and clears them;
 // hk::KernelTest turns each into a test failure.
 //
-// Determinism without clocks: hk::WaitForBlockedThreads(n) returns once n
-// threads are blocked in KeWaitForSingleObject (including the waits inside
+// Determinism without clocks: start test threads as hk::Thread.
+// hk::WaitForBlockedThreads(n) returns true once n threads are blocked in
+// KeWaitForSingleObject (including the waits inside
 // IoReleaseRemoveLockAndWaitEx). hk::HoldAccesses() makes every port and
 // register access stop at a gate before it touches anything;
-// hk::WaitForHeldAccesses(n) returns once n accesses are held there;
+// hk::WaitForHeldAccesses(n) returns true once n accesses are held there;
 // hk::ReleaseAccesses() lets them all through. A held access checks its
-// mapping only after the gate, so an unmap that overtakes it is caught.
+// mapping only after the gate, so an unmap that overtakes it is caught. Both
+// waits return false instead of hanging when the count can no longer be
+// reached: every hk::Thread has finished, is blocked or is held, and no lower
+// driver completion is outstanding.
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <map>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include <wdm.h>
@@ -203,7 +209,21 @@ std::vector<Interface> Interfaces();
 size_t OutstandingPoolAllocations();  // pool and strings allocated for drivers, not yet freed
 
 // ---- Threads ------------------------------------------------------------------
-void WaitForBlockedThreads(int count);
+// A test thread the kernel keeps track of (see the waits below); joined at the
+// latest when the object is destroyed.
+class Thread {
+ public:
+  explicit Thread(std::function<void()> body);
+  ~Thread();
+  Thread(const Thread&) = delete;
+  Thread& operator=(const Thread&) = delete;
+  void Join();
+
+ private:
+  std::thread thread_;
+};
+
+bool WaitForBlockedThreads(int count);
 int BlockedThreads();
 
 // ---- Hardware -----------------------------------------------------------------
@@ -232,7 +252,7 @@ int MapCalls();                   // successful MmMapIoSpace calls
 int UnmapCalls();                 // MmUnmapIoSpace calls that released a mapping
 
 void HoldAccesses();
-void WaitForHeldAccesses(int count);
+bool WaitForHeldAccesses(int count);
 void ReleaseAccesses();
 
 }  // namespace hk
