@@ -101,6 +101,10 @@ TEST_F(SimulatedBoards, TargetAndCountWrapAroundTheirWidths) {
     EXPECT_EQ(counter(1), 0x10);
     EXPECT_EQ(readRecord().raised, 1);
     EXPECT_EQ(readRecord().target, 0x30u);
+    TavrinInitCadmir(1, 0, 0xFFFF00);
+    ASSERT_EQ(TavrinOpenIntr(1, 0x80), 1);
+    LumbraSimAdvancePulses(1, 0x80);
+    EXPECT_EQ(readRecord().target, 0x000000u) << "the reloaded target wraps too";
 
     ASSERT_EQ(TavrinOpenIntr(1, 1), 1);
     TavrinUnmaskIntr();

@@ -2,7 +2,7 @@
 
 #include <climits>
 #include <functional>
-#include <thread>
+
 
 #include "SimulatedBoards.h"
 
@@ -117,13 +117,16 @@ TEST_F(SimulatedBoards, ExportsEveryContractFunctionByName) {
     dlclose(library);
 }
 
-TEST_F(SimulatedBoards, CallsFromSeveralThreadsLoseNoPulses) {
-    ASSERT_EQ(PciOpenDevice(), 1);
-    auto step = [] {
-        for (int i = 0; i < 20000; ++i) LumbraSimAdvancePulses(1, 1);
-    };
-    std::thread first(step), second(step);
-    first.join();
-    second.join();
-    EXPECT_EQ(counter(1), 40000);
+TEST_F(SimulatedBoards, ReopeningWithFewerChipsHidesTheRestWithoutForgettingThem) {
+    openWith("LUMBRA_SIM_CHIPS", "3");
+    TavrinWriteOutport(3, 0x33);
+    PciCloseDevice();
+    openWith("LUMBRA_SIM_CHIPS", "2");
+    uint8_t port = 0;
+    EXPECT_EQ(TavrinReadOutport(3, &port), 0);
+    EXPECT_EQ(PciFindDevice(), 2);
+    PciCloseDevice();
+    openWith("LUMBRA_SIM_CHIPS", "3");
+    EXPECT_EQ(TavrinReadOutport(3, &port), 1);
+    EXPECT_EQ(port, 0x33);
 }

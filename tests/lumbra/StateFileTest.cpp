@@ -44,17 +44,20 @@ TEST_F(KeptState, EepromContentsOutliveTheProcess) {
 }
 
 TEST_F(KeptState, UnreadableLinesAreSkippedAndTheirChipsStartFromTheFactory) {
-    std::ostringstream good;
-    good << "  2";
-    for (int word = 0; word < 64; ++word) good << ' ' << (word == 3 ? "BEEF" : "42");
+    const auto line = [](const char* chip, int words) {
+        std::ostringstream text;
+        text << chip;
+        for (int word = 0; word < words; ++word) text << ' ' << (word == 3 ? "BEEF" : "42");
+        return text.str() + "\n";
+    };
     std::ofstream(path_) << "# kept by an earlier run\n"
-                         << "1 0001 0002\n"              // too few words
-                         << "x 0001\n" << good.str() << "\n"
-                         << "3" << std::string(64, 'G') << "\n";
-    openWith("LUMBRA_SIM_CHIPS", "3");
+                         << line("1", 63) << line("  2", 64) << line("3", 65) << line("x", 64)
+                         << line("4", 0) << "4 GGGG\n";
+    openWith("LUMBRA_SIM_CHIPS", "4");
     EXPECT_EQ(eeprom(1, 0), 0x7A5E);
     EXPECT_EQ(eeprom(2, 0), 0x42);
     EXPECT_EQ(eeprom(3, 0), 0x7A5E);
+    EXPECT_EQ(eeprom(4, 0), 0x7A5E);
     EXPECT_EQ(static_cast<uint32_t>(config(2, 0x2C)), 0xBEEF0042u)
         << "the chip loads its subsystem IDs from the EEPROM at power-up";
 }
