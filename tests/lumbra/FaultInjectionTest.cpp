@@ -51,10 +51,10 @@ TEST_F(SimulatedBoards, FailRulesPickCallsByNameChipAddressAndCallIndex) {
           {"inport 2", [] { return readInport(2); }, 0},
           {"version", [] { return static_cast<int16_t>(PciGetVxdVersion()); }, 0x0104}}},
     };
-    for (const auto& [spec, probes] : cases) {
+    for (const auto& [rules, probes] : cases) {
         LumbraSimReset();
-        openWith("LUMBRA_SIM_FAIL", spec);
-        for (const auto& probe : probes) EXPECT_EQ(probe.call(), probe.expected) << spec << ": " << probe.what;
+        openWith("LUMBRA_SIM_FAIL", rules);
+        for (const auto& probe : probes) EXPECT_EQ(probe.call(), probe.expected) << rules << ": " << probe.what;
     }
 }
 
