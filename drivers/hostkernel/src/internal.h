@@ -22,6 +22,10 @@ struct DeviceInfo {
   PDEVICE_OBJECT attachedTo = nullptr;  // the device directly below
   bool pdo = false;
   unsigned pdoIndex = 0;
+  // Requests in progress hold a reference, as their file object does in the
+  // kernel: a device deleted meanwhile is freed when the last one ends.
+  int references = 0;
+  bool deleted = false;
 };
 
 struct Call {
@@ -100,6 +104,10 @@ bool TakeFailure(Op op, NTSTATUS* status);
 std::wstring ToWide(PCUNICODE_STRING s);
 std::string Narrow(const std::wstring& s);
 void* AllocatePoolLocked(size_t bytes);
+// The live (not deleted) device, or nullptr.
+DeviceInfo* LiveDeviceLocked(PDEVICE_OBJECT device);
+void ReferenceDeviceLocked(PDEVICE_OBJECT device);
+void DereferenceDeviceLocked(PDEVICE_OBJECT device);
 
 // Drop everything that belongs to one area; called by Reset with the lock held.
 void ResetObjects();

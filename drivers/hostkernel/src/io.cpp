@@ -126,7 +126,7 @@ NTSTATUS FASTCALL IofCallDriver(PDEVICE_OBJECT DeviceObject, PIRP Irp) {
       FaultLocked("IofCallDriver with a request the I/O manager does not know");
       return STATUS_INVALID_PARAMETER;
     }
-    if (!K().devices.count(DeviceObject)) {
+    if (!LiveDeviceLocked(DeviceObject)) {
       FaultLocked("IofCallDriver to a device object that does not exist");
       return STATUS_NO_SUCH_DEVICE;
     }
@@ -294,11 +294,12 @@ Result Send(PDEVICE_OBJECT device, const IrpSpec& spec) {
   CCHAR depth;
   {
     std::lock_guard lock(K().m);
-    if (!K().devices.count(device)) {
+    if (!LiveDeviceLocked(device)) {
       FaultLocked("request sent to a device object that does not exist");
       return result;
     }
     depth = device->StackSize;
+    ReferenceDeviceLocked(device);
   }
   PIRP irp = &st->irp;
   st->stack.reset(new IO_STACK_LOCATION[depth]());
@@ -323,7 +324,9 @@ Result Send(PDEVICE_OBJECT device, const IrpSpec& spec) {
   loc->Control = 0;
   ULONG ioctlCode = loc->Parameters.DeviceIoControl.IoControlCode;
   if (!PrepareBuffers(device, *st, spec, loc)) {
-    Fault("direct I/O is not simulated");
+    std::lock_guard lock(K().m);
+    FaultLocked("direct I/O is not simulated");
+    DereferenceDeviceLocked(device);
     return result;
   }
   st->sender = std::this_thread::get_id();
@@ -354,6 +357,7 @@ Result Send(PDEVICE_OBJECT device, const IrpSpec& spec) {
   {
     std::lock_guard lock(K().m);
     K().irps.erase(irp);
+    DereferenceDeviceLocked(device);
     result.completed = st->completed;
     result.pendingReturned = st->pendingReturned;
     if (!st->completed) {

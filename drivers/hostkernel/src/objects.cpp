@@ -67,6 +67,21 @@ static void FreeDriverObject(PDRIVER_OBJECT driver) {
 
 static void FreeDeviceBlock(PDEVICE_OBJECT device) { std::free(device); }
 
+DeviceInfo* LiveDeviceLocked(PDEVICE_OBJECT device) {
+  auto it = K().devices.find(device);
+  return it == K().devices.end() || it->second.deleted ? nullptr : &it->second;
+}
+
+void ReferenceDeviceLocked(PDEVICE_OBJECT device) { K().devices.at(device).references++; }
+
+void DereferenceDeviceLocked(PDEVICE_OBJECT device) {
+  auto it = K().devices.find(device);
+  if (--it->second.references == 0 && it->second.deleted) {
+    K().devices.erase(it);
+    FreeDeviceBlock(device);
+  }
+}
+
 void ResetObjects() {
   Kernel& k = K();
   for (auto& [device, info] : k.devices) FreeDeviceBlock(device);
@@ -161,20 +176,21 @@ NTSTATUS IoCreateDevice(PDRIVER_OBJECT DriverObject, ULONG DeviceExtensionSize, 
 VOID IoDeleteDevice(PDEVICE_OBJECT DeviceObject) {
   std::lock_guard lock(K().m);
   Kernel& k = K();
-  auto it = k.devices.find(DeviceObject);
-  if (it == k.devices.end()) {
+  DeviceInfo* info = LiveDeviceLocked(DeviceObject);
+  if (info == nullptr) {
     FaultLocked("IoDeleteDevice of a device that does not exist (deleted twice?)");
     return;
   }
-  if (it->second.attachedTo != nullptr) FaultLocked("device " + DeviceLabel(DeviceObject) + " deleted while still attached");
+  if (info->attachedTo != nullptr) FaultLocked("device " + DeviceLabel(DeviceObject) + " deleted while still attached");
   if (DeviceObject->AttachedDevice != nullptr)
     FaultLocked("device " + DeviceLabel(DeviceObject) + " deleted while another device is attached to it");
-  if (!it->second.name.empty()) k.names.erase(it->second.name);
+  if (!info->name.empty()) k.names.erase(info->name);
   PDEVICE_OBJECT* link = &DeviceObject->DriverObject->DeviceObject;
   while (*link != nullptr && *link != DeviceObject) link = &(*link)->NextDevice;
   if (*link == DeviceObject) *link = DeviceObject->NextDevice;
-  k.devices.erase(it);
-  FreeDeviceBlock(DeviceObject);
+  info->deleted = true;
+  ReferenceDeviceLocked(DeviceObject);
+  DereferenceDeviceLocked(DeviceObject);
 }
 
 PDEVICE_OBJECT IoAttachDeviceToDeviceStack(PDEVICE_OBJECT SourceDevice, PDEVICE_OBJECT TargetDevice) {
@@ -184,7 +200,7 @@ PDEVICE_OBJECT IoAttachDeviceToDeviceStack(PDEVICE_OBJECT SourceDevice, PDEVICE_
     k.attachNone = false;
     return nullptr;
   }
-  if (!k.devices.count(SourceDevice) || !k.devices.count(TargetDevice)) {
+  if (!LiveDeviceLocked(SourceDevice) || !LiveDeviceLocked(TargetDevice)) {
     FaultLocked("IoAttachDeviceToDeviceStack with a device that does not exist");
     return nullptr;
   }
@@ -199,7 +215,7 @@ PDEVICE_OBJECT IoAttachDeviceToDeviceStack(PDEVICE_OBJECT SourceDevice, PDEVICE_
 VOID IoDetachDevice(PDEVICE_OBJECT TargetDevice) {
   std::lock_guard lock(K().m);
   Kernel& k = K();
-  if (!k.devices.count(TargetDevice) || TargetDevice->AttachedDevice == nullptr) {
+  if (!LiveDeviceLocked(TargetDevice) || TargetDevice->AttachedDevice == nullptr) {
     FaultLocked("IoDetachDevice of a device nothing is attached to");
     return;
   }
@@ -230,8 +246,8 @@ NTSTATUS IoRegisterDeviceInterface(PDEVICE_OBJECT PhysicalDeviceObject, const GU
   Kernel& k = K();
   NTSTATUS status;
   if (TakeFailure(hk::Op::RegisterDeviceInterface, &status)) return status;
-  auto device = k.devices.find(PhysicalDeviceObject);
-  if (device == k.devices.end() || !device->second.pdo) {
+  DeviceInfo* device = LiveDeviceLocked(PhysicalDeviceObject);
+  if (device == nullptr || !device->pdo) {
     FaultLocked("IoRegisterDeviceInterface with something that is not a physical device object");
     return STATUS_INVALID_DEVICE_REQUEST;
   }
@@ -239,7 +255,7 @@ NTSTATUS IoRegisterDeviceInterface(PDEVICE_OBJECT PhysicalDeviceObject, const GU
   wchar_t guidText[64];
   std::swprintf(guidText, 64, L"{%08X-%04X-%04X-%02X%02X-%02X%02X%02X%02X%02X%02X}", g.Data1, g.Data2, g.Data3,
                 g.Data4[0], g.Data4[1], g.Data4[2], g.Data4[3], g.Data4[4], g.Data4[5], g.Data4[6], g.Data4[7]);
-  std::wstring name = L"\\??\\HK#PDO#" + std::to_wstring(device->second.pdoIndex) + L"#" + guidText;
+  std::wstring name = L"\\??\\HK#PDO#" + std::to_wstring(device->pdoIndex) + L"#" + guidText;
   std::wstring reference = ToWide(ReferenceString);
   if (!reference.empty()) name += L"\\" + reference;
 
@@ -402,30 +418,32 @@ PDEVICE_OBJECT TopOfStack(PDEVICE_OBJECT pdo) {
 
 PDEVICE_OBJECT AttachedTo(PDEVICE_OBJECT device) {
   std::lock_guard lock(K().m);
-  auto it = K().devices.find(device);
-  return it == K().devices.end() ? nullptr : it->second.attachedTo;
+  DeviceInfo* info = LiveDeviceLocked(device);
+  return info == nullptr ? nullptr : info->attachedTo;
 }
 
 bool DeviceExists(PDEVICE_OBJECT device) {
   std::lock_guard lock(K().m);
-  return K().devices.count(device) != 0;
+  return LiveDeviceLocked(device) != nullptr;
 }
 
 size_t DeviceCount() {
   std::lock_guard lock(K().m);
-  return K().devices.size();
+  size_t live = 0;
+  for (const auto& [device, info] : K().devices) live += info.deleted ? 0 : 1;
+  return live;
 }
 
 std::wstring DeviceName(PDEVICE_OBJECT device) {
   std::lock_guard lock(K().m);
-  auto it = K().devices.find(device);
-  return it == K().devices.end() ? std::wstring() : it->second.name;
+  DeviceInfo* info = LiveDeviceLocked(device);
+  return info == nullptr ? std::wstring() : info->name;
 }
 
 ULONG DeviceExtensionSize(PDEVICE_OBJECT device) {
   std::lock_guard lock(K().m);
-  auto it = K().devices.find(device);
-  return it == K().devices.end() ? 0 : it->second.extensionSize;
+  DeviceInfo* info = LiveDeviceLocked(device);
+  return info == nullptr ? 0 : info->extensionSize;
 }
 
 void FailNext(Op op, NTSTATUS status) {

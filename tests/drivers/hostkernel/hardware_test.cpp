@@ -102,8 +102,12 @@ TEST(ResourceLayout, BuiltListHoldsTheDescriptorsInOrderAtTheirRealStride) {
   EXPECT_EQ(bytes[20], CmResourceTypePort);
   EXPECT_EQ(bytes[40], CmResourceTypePort);
   const auto* second = reinterpret_cast<const CM_PARTIAL_RESOURCE_DESCRIPTOR*>(bytes + 20);
-  EXPECT_EQ(second->u.Port.Start.QuadPart, 0xE000);
-  EXPECT_EQ(second->u.Port.Length, 16u);
+  // Packed members are copied out before comparing: the descriptor is only
+  // 4-byte aligned, as in the kernel.
+  LONGLONG start = second->u.Port.Start.QuadPart;
+  ULONG length = second->u.Port.Length;
+  EXPECT_EQ(start, 0xE000);
+  EXPECT_EQ(length, 16u);
   EXPECT_EQ(second->Flags, CM_RESOURCE_PORT_MEMORY);
   EXPECT_EQ(list.Size(), 4u + 8u + 8u + 3 * 20u);
   EXPECT_EQ(hk::ResourceList::NoFullDescriptor().Get()->Count, 0u);

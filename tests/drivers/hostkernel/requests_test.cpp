@@ -38,6 +38,7 @@ TEST_F(Requests, CopiedRequestReachesTheNextLocationWithTheSameParameters) {
 }
 
 struct RoutineCase {
+  const char* name;
   LowerReply reply;
   NTSTATUS expected;
 };
@@ -60,11 +61,13 @@ TEST_P(CompletionRoutine, RunsForTheLowerOutcomeAndHandsTheRequestBack) {
 
 INSTANTIATE_TEST_SUITE_P(
     SuccessErrorCancelAndLater, CompletionRoutine,
-    ::testing::Values(RoutineCase{{Mode::Complete, STATUS_SUCCESS, 0}, STATUS_SUCCESS},
-                      RoutineCase{{Mode::Complete, STATUS_INSUFFICIENT_RESOURCES, 0}, STATUS_INSUFFICIENT_RESOURCES},
-                      RoutineCase{{Mode::Cancel, STATUS_SUCCESS, 0}, STATUS_CANCELLED},
-                      RoutineCase{{Mode::Pending, STATUS_SUCCESS, 0}, STATUS_SUCCESS},
-                      RoutineCase{{Mode::Pending, STATUS_DEVICE_NOT_READY, 0}, STATUS_DEVICE_NOT_READY}));
+    ::testing::Values(RoutineCase{"Success", {Mode::Complete, STATUS_SUCCESS, 0}, STATUS_SUCCESS},
+                      RoutineCase{"Error", {Mode::Complete, STATUS_INSUFFICIENT_RESOURCES, 0},
+                                  STATUS_INSUFFICIENT_RESOURCES},
+                      RoutineCase{"Cancel", {Mode::Cancel, STATUS_SUCCESS, 0}, STATUS_CANCELLED},
+                      RoutineCase{"LaterSuccess", {Mode::Pending, STATUS_SUCCESS, 0}, STATUS_SUCCESS},
+                      RoutineCase{"LaterError", {Mode::Pending, STATUS_DEVICE_NOT_READY, 0}, STATUS_DEVICE_NOT_READY}),
+    [](const ::testing::TestParamInfo<RoutineCase>& info) { return std::string(info.param.name); });
 
 TEST_F(Requests, LaterCompletionComesFromAnotherThreadWhileTheDriverWaits) {
   probe().action = probe::Action::ForwardAndWait;
