@@ -3,14 +3,23 @@
 #include <QLibrary>
 #include <QMessageBox>
 #include <cstdlib>
+#include <list>
 
 namespace Module1 {
 namespace {
 
+// Libraries once loaded stay loaded for the life of the process: a library
+// may keep state behind the pointers it handed out, and the program itself
+// only ever binds one.
+// (A QLibrary object going away does not unload its library.)
+std::list<QLibrary> loaded;
+QLibrary* current = nullptr;
+
 QLibrary& library()
 {
-    static QLibrary lib;
-    return lib;
+    if (!current)
+        current = &loaded.emplace_back();
+    return *current;
 }
 
 QString libraryName = QStringLiteral("lumbra");
@@ -64,8 +73,7 @@ void useTable(const Table& table) { lib = table; }
 
 void useLibrary(const QString& name)
 {
-    if (library().isLoaded())
-        library().unload();
+    current = nullptr;
     libraryName = name;
     lib = resolvers;
 }

@@ -1,5 +1,6 @@
 #include "Tavrinmain.h"
 #include "devctl/Module1.h"
+#include "UiHelpers.h"
 #include "start.h"
 
 #include <QListWidget>
@@ -31,6 +32,8 @@ TEST_F(RealLibrary, StartUpListsTheSimulatedChips)
     Tavrinmain& w = Tavrinmain::instance();
     EXPECT_EQ(w.lstOrvel->count(), 2);
     EXPECT_EQ(w.statusText(), QStringLiteral("Orvelを2個発見しました。"));
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&w));
+    saveShot(&w, "main-startup");
 }
 
 TEST_F(RealLibrary, ConfigurationReadShowsTheBoardsIdentity)
