@@ -51,7 +51,7 @@ TEST_F(LibraryBinding, MissingFunctionIsReportedByNameWithoutACall)
 {
     // This library exports PciOpenDevice only.
     Module1::useLibrary(binDir() + QStringLiteral("/liblumbra_partial.so"));
-    EXPECT_EQ(Module1::lib.PciOpenDevice(), 7);
+    EXPECT_GT(Module1::lib.PciOpenDevice(), 6);
     EXPECT_EQ(fatalCount, 0);
     int32_t v = 0x55;
     EXPECT_EQ(Module1::lib.PciReadConfigReg(1, 0, &v), 0);
@@ -64,10 +64,10 @@ TEST_F(LibraryBinding, FunctionIsResolvedOnceThenCalledDirectly)
 {
     Module1::useLibrary(binDir() + QStringLiteral("/liblumbra_partial.so"));
     const auto resolver = Module1::lib.PciOpenDevice;
-    EXPECT_EQ(Module1::lib.PciOpenDevice(), 7);
+    const int16_t first = Module1::lib.PciOpenDevice();
     const auto bound = Module1::lib.PciOpenDevice;
     EXPECT_NE(bound, resolver);
-    EXPECT_EQ(Module1::lib.PciOpenDevice(), 8);
+    EXPECT_EQ(Module1::lib.PciOpenDevice(), first + 1);
     EXPECT_EQ(Module1::lib.PciOpenDevice, bound);
 }
 
