@@ -38,7 +38,7 @@ set(TAVRIN_DRIVER_LINK_FLAGS
     -Wl,--major-subsystem-version,10 -Wl,--minor-subsystem-version,0)
 
 set(TAVRIN_CONSOLE_COMPILE_FLAGS -std=c++17 -O2 -Wall -Wextra -Werror)
-set(TAVRIN_CONSOLE_LINK_FLAGS -static -s -municode)
+set(TAVRIN_CONSOLE_LINK_FLAGS -static -s)
 
 # Compiles each source into <dir>, one object per source, and returns the list.
 function(_tavrin_mingw_objects out_var dir flags)

@@ -1,0 +1,72 @@
+// delvan: the device extension, its states and the routines the driver's
+// files share.
+#pragma once
+
+#include <ntddk.h>
+
+#include "public.h"
+
+// The states, as the flags encode them:
+//
+//   state                       HoldRequests  WindowMapped
+//   Added                       1             0
+//   Started                     0             1   start succeeded; cancel-stop, cancel-remove
+//   Stop or removal pending     1             1   query-stop; query-remove without open handle
+//   Stopped                     1             0   stop; surprise removal
+//   Deleted                     (the device object is gone after removal)
+//
+// A start that fails in StartDevice leaves HoldRequests set. The open count is
+// not reset by any PnP event.
+typedef struct _DEVICE_EXTENSION {
+  PDEVICE_OBJECT Self;
+  PDEVICE_OBJECT Pdo;
+  PDEVICE_OBJECT LowerDevice;
+  UNICODE_STRING InterfaceName;
+  LONG OpenCount;
+  BOOLEAN WindowMapped;
+  BOOLEAN HoldRequests;
+  BOOLEAN WindowFound;
+  PHYSICAL_ADDRESS WindowStart;
+  ULONG WindowLength;
+  BOOLEAN NeedsMapping;
+  BOOLEAN IsPort;
+  // Pointer-sized: a mapped system address on x64 does not fit in 32 bits.
+  PUCHAR WindowBase;
+  // Device-control requests between their hold test and their completion;
+  // ReleaseWindow waits for them before the window goes away.
+  LONG ActiveRequests;
+  KEVENT RequestsDone;
+} DEVICE_EXTENSION, *PDEVICE_EXTENSION;
+
+extern "C" DRIVER_INITIALIZE DriverEntry;
+DRIVER_ADD_DEVICE AddDevice;
+DRIVER_UNLOAD Unload;
+DRIVER_DISPATCH DispatchCreate;
+DRIVER_DISPATCH DispatchClose;
+DRIVER_DISPATCH DispatchReadWrite;
+DRIVER_DISPATCH DispatchDeviceControl;
+DRIVER_DISPATCH DispatchPnp;
+DRIVER_DISPATCH DispatchPower;
+DRIVER_DISPATCH DispatchSystemControl;
+
+NTSTATUS StartDevice(PDEVICE_EXTENSION Extension, PCM_RESOURCE_LIST Translated);
+NTSTATUS ParseResources(PDEVICE_EXTENSION Extension, PCM_RESOURCE_LIST Resources);
+VOID ReleaseWindow(PDEVICE_EXTENSION Extension);
+
+inline PDEVICE_EXTENSION ExtensionOf(PDEVICE_OBJECT DeviceObject) {
+  return static_cast<PDEVICE_EXTENSION>(DeviceObject->DeviceExtension);
+}
+
+inline NTSTATUS CompleteRequest(PIRP Irp, NTSTATUS Status, ULONG_PTR Information) {
+  Irp->IoStatus.Status = Status;
+  Irp->IoStatus.Information = Information;
+  IoCompleteRequest(Irp, IO_NO_INCREMENT);
+  return Status;
+}
+
+// Hands the request to the device below with this driver's stack location
+// skipped, so the lower driver sees the same parameters.
+inline NTSTATUS PassDown(PDEVICE_EXTENSION Extension, PIRP Irp) {
+  IoSkipCurrentIrpStackLocation(Irp);
+  return IoCallDriver(Extension->LowerDevice, Irp);
+}
