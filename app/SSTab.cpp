@@ -2,10 +2,39 @@
 
 #include <QPainter>
 #include <QTabBar>
+#include <algorithm>
 
-SSTab::SSTab(int tabs, QWidget* parent) : QWidget(parent), bar_(new QTabBar(this))
+namespace {
+
+// Tabs share the strip evenly, whatever their captions, so both always show
+// and the strip never needs scroll buttons.
+class EvenTabBar : public QTabBar {
+public:
+    using QTabBar::QTabBar;
+
+protected:
+    QSize tabSizeHint(int index) const override
+    {
+        const QSize natural = QTabBar::tabSizeHint(index);
+        const int n = std::max(1, count());
+        const int share = parentWidget()->width() / n + (index < parentWidget()->width() % n ? 1 : 0);
+        return QSize(share, natural.height());
+    }
+    QSize minimumTabSizeHint(int index) const override { return tabSizeHint(index); }
+};
+
+}  // namespace
+
+SSTab::SSTab(int tabs, QWidget* parent) : QWidget(parent), bar_(new EvenTabBar(this))
 {
+    bar_->setUsesScrollButtons(false);
+    bar_->setElideMode(Qt::ElideNone);
     bar_->setExpanding(true);
+    // Narrow tabs: the captions must fit half of a 2055-twip strip.
+    bar_->setStyleSheet(QStringLiteral(
+        "QTabBar::tab { border: 1px solid palette(mid); border-bottom: none; border-top-left-radius: 3px;"
+        " border-top-right-radius: 3px; padding: 4px 0px; background: palette(button); }"
+        "QTabBar::tab:selected { background: palette(base); }"));
     bar_->setDrawBase(false);
     for (int i = 0; i < tabs; ++i) {
         bar_->addTab(QString());
