@@ -78,7 +78,8 @@ NTSTATUS DispatchDeviceControl(PDEVICE_OBJECT DeviceObject, PIRP Irp) {
   ULONG_PTR information = 0;
   NTSTATUS status;
 
-  if (!EnterRequest(extension)) {
+  BOOLEAN entered = EnterRequest(extension);
+  if (!entered) {
     status = STATUS_DEVICE_NOT_CONNECTED;
   } else {
     switch (stack->Parameters.DeviceIoControl.IoControlCode) {
@@ -92,9 +93,10 @@ NTSTATUS DispatchDeviceControl(PDEVICE_OBJECT DeviceObject, PIRP Irp) {
         status = STATUS_INVALID_DEVICE_REQUEST;
         break;
     }
-    LeaveRequest(extension);
   }
-  return CompleteRequest(Irp, status, information);
+  CompleteRequest(Irp, status, information);
+  if (entered) LeaveRequest(extension);
+  return status;
 }
 
 NTSTATUS DispatchCreate(PDEVICE_OBJECT DeviceObject, PIRP Irp) {

@@ -116,7 +116,9 @@ NTSTATUS ParseResources(PDEVICE_EXTENSION Extension, PCM_RESOURCE_LIST Resources
     PCM_PARTIAL_RESOURCE_DESCRIPTOR descriptor = partials->PartialDescriptors + i;
     if (descriptor->Type == CmResourceTypePort && !Extension->WindowFound) {
       Extension->WindowFound = TRUE;
-      Extension->WindowStart = descriptor->u.Port.Start;
+      // Descriptors are packed to 4 bytes: copy the start as a scalar, not as
+      // a union that would need 8-byte alignment.
+      Extension->WindowStart.QuadPart = descriptor->u.Port.Start.QuadPart;
       Extension->WindowLength = descriptor->u.Port.Length;
       Extension->IsPort = (descriptor->Flags & CM_RESOURCE_PORT_IO) != 0;
       Extension->NeedsMapping = !Extension->IsPort;

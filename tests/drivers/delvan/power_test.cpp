@@ -47,7 +47,7 @@ TEST_F(PowerTest, SystemControlWhenStartedIsPassedDown) {
   StartPortWindow();
   hk::Result r = hk::SystemControl(fdo);
   EXPECT_EQ(r.status, STATUS_SUCCESS);
-  const auto& call = hk::LowerCalls(pdo).back();
+  hk::LowerCall call = hk::LowerCalls(pdo).back();
   EXPECT_EQ(call.major, IRP_MJ_SYSTEM_CONTROL);
   EXPECT_TRUE(call.skipped);
   EXPECT_EQ(call.statusOnArrival, STATUS_NOT_SUPPORTED);

@@ -145,7 +145,10 @@ struct Result {
 };
 
 // Resource list builder: one full descriptor (unless NoFullDescriptor) whose
-// partial descriptors appear in the order added.
+// partial descriptors appear in the order added. As in the kernel, partial
+// descriptors are packed to 4 bytes: read a start address as
+// `d->u.Port.Start.QuadPart`, not by copying the LARGE_INTEGER union, which
+// UBSan reports as a misaligned reference.
 class ResourceList {
  public:
   ResourceList& Port(ULONGLONG start, ULONG length, USHORT flags = CM_RESOURCE_PORT_IO);
