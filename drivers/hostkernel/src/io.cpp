@@ -224,21 +224,21 @@ int StartNextPowerIrpCalls() {
 static constexpr UCHAR kUntouched = 0xCC;
 
 // Lays out the caller's buffers the way the device's I/O method asks for.
-static bool PrepareBuffers(PDEVICE_OBJECT device, IrpState& st, const IrpSpec& spec, PIO_STACK_LOCATION loc) {
+static bool PrepareBuffers(PDEVICE_OBJECT device, IrpState& st, const IrpRequest& request, PIO_STACK_LOCATION loc) {
   PIRP irp = &st.irp;
-  st.userInput = spec.input;
-  st.userOutput.assign(spec.outputLength, kUntouched);
+  st.userInput = request.input;
+  st.userOutput.assign(request.outputLength, kUntouched);
   auto allocate = [&](size_t size) {
     if (size == 0) return;
     st.systemBuffer.reset(new UCHAR[size]);
     std::memset(st.systemBuffer.get(), kUntouched, size);
     irp->AssociatedIrp.SystemBuffer = st.systemBuffer.get();
   };
-  switch (spec.major) {
+  switch (request.major) {
     case IRP_MJ_READ:
     case IRP_MJ_WRITE: {
-      bool read = spec.major == IRP_MJ_READ;
-      ULONG length = read ? spec.outputLength : static_cast<ULONG>(spec.input.size());
+      bool read = request.major == IRP_MJ_READ;
+      ULONG length = read ? request.outputLength : static_cast<ULONG>(request.input.size());
       loc->Parameters.Read.Length = length;
       if (device->Flags & DO_DIRECT_IO) return false;
       if (device->Flags & DO_BUFFERED_IO) {
@@ -251,12 +251,12 @@ static bool PrepareBuffers(PDEVICE_OBJECT device, IrpState& st, const IrpSpec& s
     }
     case IRP_MJ_DEVICE_CONTROL:
     case IRP_MJ_INTERNAL_DEVICE_CONTROL: {
-      loc->Parameters.DeviceIoControl.InputBufferLength = static_cast<ULONG>(spec.input.size());
-      loc->Parameters.DeviceIoControl.OutputBufferLength = spec.outputLength;
+      loc->Parameters.DeviceIoControl.InputBufferLength = static_cast<ULONG>(request.input.size());
+      loc->Parameters.DeviceIoControl.OutputBufferLength = request.outputLength;
       ULONG method = METHOD_FROM_CTL_CODE(loc->Parameters.DeviceIoControl.IoControlCode);
       if (method == METHOD_BUFFERED) {
-        allocate(std::max<size_t>(spec.input.size(), spec.outputLength));
-        if (!spec.input.empty()) std::memcpy(st.systemBuffer.get(), spec.input.data(), spec.input.size());
+        allocate(std::max<size_t>(request.input.size(), request.outputLength));
+        if (!request.input.empty()) std::memcpy(st.systemBuffer.get(), request.input.data(), request.input.size());
         return true;
       }
       if (method == METHOD_NEITHER) {
@@ -273,22 +273,22 @@ static bool PrepareBuffers(PDEVICE_OBJECT device, IrpState& st, const IrpSpec& s
 
 // Copies what the driver left in the system buffer back to the caller, as far
 // as the information field says.
-static void CopyBack(IrpState& st, const IrpSpec& spec, ULONG ioctlCode) {
+static void CopyBack(IrpState& st, const IrpRequest& request, ULONG ioctlCode) {
   bool buffered = false;
-  if (spec.major == IRP_MJ_READ) buffered = (st.irp.AssociatedIrp.SystemBuffer != nullptr);
-  if (spec.major == IRP_MJ_DEVICE_CONTROL || spec.major == IRP_MJ_INTERNAL_DEVICE_CONTROL)
+  if (request.major == IRP_MJ_READ) buffered = (st.irp.AssociatedIrp.SystemBuffer != nullptr);
+  if (request.major == IRP_MJ_DEVICE_CONTROL || request.major == IRP_MJ_INTERNAL_DEVICE_CONTROL)
     buffered = METHOD_FROM_CTL_CODE(ioctlCode) == METHOD_BUFFERED;
   if (!buffered || !NT_SUCCESS(st.irp.IoStatus.Status)) return;
   ULONG_PTR count = st.irp.IoStatus.Information;
-  if (count > spec.outputLength) {
+  if (count > request.outputLength) {
     Fault("request completed with information " + std::to_string(count) + " beyond an output buffer of " +
-          std::to_string(spec.outputLength) + " bytes");
-    count = spec.outputLength;
+          std::to_string(request.outputLength) + " bytes");
+    count = request.outputLength;
   }
   if (count) std::memcpy(st.userOutput.data(), st.systemBuffer.get(), count);
 }
 
-Result Send(PDEVICE_OBJECT device, const IrpSpec& spec) {
+Result Send(PDEVICE_OBJECT device, const IrpRequest& request) {
   Result result;
   auto st = std::make_unique<IrpState>();
   CCHAR depth;
@@ -307,23 +307,23 @@ Result Send(PDEVICE_OBJECT device, const IrpSpec& spec) {
   irp->StackCount = depth;
   irp->CurrentLocation = static_cast<CHAR>(depth + 1);
   irp->Tail.Overlay.CurrentStackLocation = st->stack.get() + depth;
-  irp->IoStatus.Status = spec.initialStatus;
-  irp->Cancel = spec.cancel ? TRUE : FALSE;
-  bool fileRequest = spec.major != IRP_MJ_PNP && spec.major != IRP_MJ_POWER && spec.major != IRP_MJ_SYSTEM_CONTROL;
+  irp->IoStatus.Status = request.initialStatus;
+  irp->Cancel = request.cancel ? TRUE : FALSE;
+  bool fileRequest = request.major != IRP_MJ_PNP && request.major != IRP_MJ_POWER && request.major != IRP_MJ_SYSTEM_CONTROL;
   irp->RequestorMode = fileRequest ? UserMode : KernelMode;
   st->file.Type = 5;
   st->file.DeviceObject = device;
 
   PIO_STACK_LOCATION loc = IoGetNextIrpStackLocation(irp);
-  *loc = spec.location;
-  loc->MajorFunction = spec.major;
-  loc->MinorFunction = spec.minor;
+  *loc = request.location;
+  loc->MajorFunction = request.major;
+  loc->MinorFunction = request.minor;
   loc->FileObject = fileRequest ? &st->file : nullptr;
   loc->CompletionRoutine = nullptr;
   loc->Context = nullptr;
   loc->Control = 0;
   ULONG ioctlCode = loc->Parameters.DeviceIoControl.IoControlCode;
-  if (!PrepareBuffers(device, *st, spec, loc)) {
+  if (!PrepareBuffers(device, *st, request, loc)) {
     std::lock_guard lock(K().m);
     FaultLocked("direct I/O is not simulated");
     DereferenceDeviceLocked(device);
@@ -372,63 +372,63 @@ Result Send(PDEVICE_OBJECT device, const IrpSpec& spec) {
   }
   result.status = irp->IoStatus.Status;
   result.information = irp->IoStatus.Information;
-  if (st->completed) CopyBack(*st, spec, ioctlCode);
+  if (st->completed) CopyBack(*st, request, ioctlCode);
   result.output = st->userOutput;
   return result;
 }
 
-static IrpSpec Spec(UCHAR major, UCHAR minor = 0, NTSTATUS initialStatus = STATUS_SUCCESS) {
-  IrpSpec spec;
-  spec.major = major;
-  spec.minor = minor;
-  spec.initialStatus = initialStatus;
-  return spec;
+static IrpRequest NewRequest(UCHAR major, UCHAR minor = 0, NTSTATUS initialStatus = STATUS_SUCCESS) {
+  IrpRequest request;
+  request.major = major;
+  request.minor = minor;
+  request.initialStatus = initialStatus;
+  return request;
 }
 
-Result Create(PDEVICE_OBJECT device) { return Send(device, Spec(IRP_MJ_CREATE)); }
-Result Close(PDEVICE_OBJECT device) { return Send(device, Spec(IRP_MJ_CLOSE)); }
-Result Cleanup(PDEVICE_OBJECT device) { return Send(device, Spec(IRP_MJ_CLEANUP)); }
+Result Create(PDEVICE_OBJECT device) { return Send(device, NewRequest(IRP_MJ_CREATE)); }
+Result Close(PDEVICE_OBJECT device) { return Send(device, NewRequest(IRP_MJ_CLOSE)); }
+Result Cleanup(PDEVICE_OBJECT device) { return Send(device, NewRequest(IRP_MJ_CLEANUP)); }
 
 Result Read(PDEVICE_OBJECT device, ULONG length, LONGLONG offset) {
-  IrpSpec spec = Spec(IRP_MJ_READ);
-  spec.outputLength = length;
-  spec.location.Parameters.Read.ByteOffset.QuadPart = offset;
-  return Send(device, spec);
+  IrpRequest request = NewRequest(IRP_MJ_READ);
+  request.outputLength = length;
+  request.location.Parameters.Read.ByteOffset.QuadPart = offset;
+  return Send(device, request);
 }
 
 Result Write(PDEVICE_OBJECT device, const std::vector<UCHAR>& data, LONGLONG offset) {
-  IrpSpec spec = Spec(IRP_MJ_WRITE);
-  spec.input = data;
-  spec.location.Parameters.Write.ByteOffset.QuadPart = offset;
-  return Send(device, spec);
+  IrpRequest request = NewRequest(IRP_MJ_WRITE);
+  request.input = data;
+  request.location.Parameters.Write.ByteOffset.QuadPart = offset;
+  return Send(device, request);
 }
 
 Result DeviceControl(PDEVICE_OBJECT device, ULONG code, const std::vector<UCHAR>& input, ULONG outputLength) {
-  IrpSpec spec = Spec(IRP_MJ_DEVICE_CONTROL);
-  spec.input = input;
-  spec.outputLength = outputLength;
-  spec.location.Parameters.DeviceIoControl.IoControlCode = code;
-  return Send(device, spec);
+  IrpRequest request = NewRequest(IRP_MJ_DEVICE_CONTROL);
+  request.input = input;
+  request.outputLength = outputLength;
+  request.location.Parameters.DeviceIoControl.IoControlCode = code;
+  return Send(device, request);
 }
 
 // The kernel sends PnP, power and WMI requests with STATUS_NOT_SUPPORTED in
 // them, so a driver that passes a request on unchanged is seen to do so.
 Result Pnp(PDEVICE_OBJECT device, UCHAR minor, PCM_RESOURCE_LIST raw, PCM_RESOURCE_LIST translated) {
-  IrpSpec spec = Spec(IRP_MJ_PNP, minor, STATUS_NOT_SUPPORTED);
-  spec.location.Parameters.StartDevice.AllocatedResources = raw;
-  spec.location.Parameters.StartDevice.AllocatedResourcesTranslated = translated;
-  return Send(device, spec);
+  IrpRequest request = NewRequest(IRP_MJ_PNP, minor, STATUS_NOT_SUPPORTED);
+  request.location.Parameters.StartDevice.AllocatedResources = raw;
+  request.location.Parameters.StartDevice.AllocatedResourcesTranslated = translated;
+  return Send(device, request);
 }
 
 Result Power(PDEVICE_OBJECT device, UCHAR minor, POWER_STATE_TYPE type, POWER_STATE state) {
-  IrpSpec spec = Spec(IRP_MJ_POWER, minor, STATUS_NOT_SUPPORTED);
-  spec.location.Parameters.Power.Type = type;
-  spec.location.Parameters.Power.State = state;
-  return Send(device, spec);
+  IrpRequest request = NewRequest(IRP_MJ_POWER, minor, STATUS_NOT_SUPPORTED);
+  request.location.Parameters.Power.Type = type;
+  request.location.Parameters.Power.State = state;
+  return Send(device, request);
 }
 
 Result SystemControl(PDEVICE_OBJECT device, UCHAR minor) {
-  return Send(device, Spec(IRP_MJ_SYSTEM_CONTROL, minor, STATUS_NOT_SUPPORTED));
+  return Send(device, NewRequest(IRP_MJ_SYSTEM_CONTROL, minor, STATUS_NOT_SUPPORTED));
 }
 
 }  // namespace hk

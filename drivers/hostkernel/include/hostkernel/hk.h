@@ -169,7 +169,7 @@ class ResourceList {
   std::vector<uint32_t> storage_;
 };
 
-struct IrpSpec {
+struct IrpRequest {
   UCHAR major = 0;
   UCHAR minor = 0;
   NTSTATUS initialStatus = 0;
@@ -178,7 +178,7 @@ struct IrpSpec {
   ULONG outputLength = 0;        // read length, device-control output length
   bool cancel = false;           // Irp->Cancel set before sending
 };
-Result Send(PDEVICE_OBJECT device, const IrpSpec& spec);
+Result Send(PDEVICE_OBJECT device, const IrpRequest& request);
 
 Result Create(PDEVICE_OBJECT device);
 Result Close(PDEVICE_OBJECT device);
