@@ -23,8 +23,9 @@ int vbShift(Qt::KeyboardModifiers m)
     return (m & Qt::ShiftModifier ? 1 : 0) | (m & Qt::ControlModifier ? 2 : 0) | (m & Qt::AltModifier ? 4 : 0);
 }
 
-// Handlers speak in the classic key codes; only the arrows and the plain
-// character keys have one here, every other key arrives as 0.
+// Handlers speak in the classic key codes; only the arrows, space, digits and
+// letters have one here, every other key arrives as 0. Punctuation must not
+// keep its character code: '%', '&', '\'' and '(' would pass for the arrows.
 int vbKeyCode(int qtKey)
 {
     switch (qtKey) {
@@ -32,7 +33,11 @@ int vbKeyCode(int qtKey)
     case Qt::Key_Up: return vbKeyUp;
     case Qt::Key_Right: return vbKeyRight;
     case Qt::Key_Down: return vbKeyDown;
-    default: return (qtKey >= 0x20 && qtKey <= 0x7E) ? qtKey : 0;
+    default: {
+        const bool classic = qtKey == Qt::Key_Space || (qtKey >= Qt::Key_0 && qtKey <= Qt::Key_9) ||
+                             (qtKey >= Qt::Key_A && qtKey <= Qt::Key_Z);
+        return classic ? qtKey : 0;
+    }
     }
 }
 

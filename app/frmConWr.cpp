@@ -1,0 +1,79 @@
+#include "frmConWr.h"
+
+#include "Module2.h"
+#include "Tavrinmain.h"
+#include "start.h"
+
+#include <array>
+
+namespace {
+
+const RegisterBank kConfigBank = {
+    &Module1::Table::PciReadConfigReg,
+    &Module1::Table::PciWriteConfigReg,
+    17,
+    0,
+    "コンフィグレジスタ読み込み失敗",
+    "コンフィグレジスタ書き込み失敗",
+    "コンフィグレジスタ書き込み成功",
+};
+
+}  // namespace
+
+void frmConWr::showModal() { runModal<frmConWr>(); }
+
+frmConWr::frmConWr()
+    : WriteDialog(QStringLiteral("コンフィグレジスタ書き込み"), 3900, 1170, kAddressedWriteLayout, kByteField)
+{
+    setTabIndexOrder({picAdr, btnWrite, btnCansel, picData});
+    wireWriteDialog(this);
+}
+
+void frmConWr::Form_Load() { loadAddressAndValue(app().editAddr, app().editData); }
+
+void frmConWr::btnWrite_Click()
+{
+    writeRegisterByte(kConfigBank, field_.dataValue());
+    unload();
+}
+
+void frmConWr::btnCansel_Click() { unload(); }
+
+void frmConWr::picData_MouseDown(int, int, float x, float y) { selectDigit(x, y); }
+void frmConWr::picData_KeyDown(int keyCode, int) { field_.keyDown(keyCode); }
+void frmConWr::picData_KeyPress(int charCode) { field_.keyPress(charCode); }
+void frmConWr::selectDigit(float x, float) { field_.selectDigit(x); }
+void frmConWr::incDigit() { field_.incDigit(); }
+void frmConWr::decDigit() { field_.decDigit(); }
+
+// A register that fails to read back keeps the bytes it had: whatever the
+// library left in the out-variable belongs to no register, and storing it
+// would show another register's value in that row.
+void writeRegisterByte(const RegisterBank& bank, int32_t newByte)
+{
+    AppState& s = app();
+    Tavrinmain& w = Tavrinmain::instance();
+    const int32_t chip = w.chipNumber();
+    const int32_t base = s.editAddr - s.editAddr % 4;
+
+    std::array<uint8_t, 4> bytes;
+    for (int k = 0; k < 4; ++k)
+        bytes[k] = s.regData[base + k];
+    bytes[s.editAddr % 4] = uint8_t(newByte);
+    const uint32_t value = uint32_t(bytes[3]) << 24 | uint32_t(bytes[2]) << 16 | uint32_t(bytes[1]) << 8 | bytes[0];
+    const bool written = (Module1::lib.*bank.write)(chip, base, int32_t(value)) != 0;
+
+    bool allRead = true;
+    for (int i = 0; i < bank.registers; ++i) {
+        int32_t r = 0;
+        if ((Module1::lib.*bank.read)(chip, 4 * i, &r) == 0) {
+            w.setStatus(QString::fromUtf8(bank.readFailed));
+            allRead = false;
+            continue;
+        }
+        for (int k = 0; k < 4; ++k)
+            s.regData[4 * i + k] = uint8_t(uint32_t(r) >> (8 * k));
+    }
+    drawRegisterGrid(bank.shortGrid);
+    reportWrite(written, allRead, bank.writeFailed, bank.written);
+}

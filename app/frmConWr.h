@@ -1,0 +1,42 @@
+#pragma once
+
+#include "WriteDialog.h"
+#include "devctl/Module1.h"
+
+// Changes one byte of the selected chip's configuration registers.
+class frmConWr : public WriteDialog {
+    Q_OBJECT
+public:
+    // Loads the dialog, runs it modally and unloads it when it closes.
+    static void showModal();
+
+    frmConWr();
+
+    void Form_Load();
+    void btnWrite_Click();
+    void btnCansel_Click();
+    void picData_MouseDown(int button, int shift, float x, float y);
+    void picData_KeyDown(int keyCode, int shift);
+    void picData_KeyPress(int charCode);
+    void selectDigit(float x, float y);
+    void incDigit();
+    void decDigit();
+};
+
+// A bank of 32-bit registers that the dump shows and edits byte by byte: the
+// configuration registers here, the mode registers in frmModeWr.
+struct RegisterBank {
+    PciReadConfigReg_fn Module1::Table::*read;
+    PciWriteConfigReg_fn Module1::Table::*write;
+    int registers;
+    int16_t shortGrid;
+    const char* readFailed;
+    const char* writeFailed;
+    const char* written;
+};
+
+// Writes the register that holds byte `editAddr` with that byte replaced by
+// `newByte`, reads the whole bank back into regData, redraws the dump and
+// empties the cursor readout.
+void writeRegisterByte(const RegisterBank& bank, int32_t newByte);
+

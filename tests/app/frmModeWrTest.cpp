@@ -1,0 +1,138 @@
+#include "WriteDialogTesting.h"
+#include "frmModeWr.h"
+
+#include <QAction>
+
+using Calls = std::vector<LibCall>;
+
+namespace {
+
+constexpr double kOrigin = 300;
+
+}  // namespace
+
+// Chip 2's configuration dump read first (it fills all 68 buffer bytes), then
+// its mode registers.
+class ModeWrite : public WriteDialogFixture {
+protected:
+    Tavrinmain& startOnModeDump()
+    {
+        lib().config[2][0x40] = 0x00C0FFEE;
+        for (int i = 0; i <= 15; ++i)
+            lib().mode[2][4 * i] = int32_t(0x10101010u * uint32_t(i + 1));
+        lib().mode[2][0x3C] = 0x11223344;
+        Tavrinmain& w = startProgram();
+        clickChip(1);
+        w.menuR_Mode->trigger();
+        EXPECT_EQ(app().dumpKind, 1);
+        return w;
+    }
+
+    void writeByte(int offset, const char* digits, const char* shot = nullptr)
+    {
+        whenOpen<frmModeWr>([digits, shot](frmModeWr& f) {
+            clickDigit(f.picData, kOrigin, 1);
+            QTest::keyClicks(f.picData, QString::fromLatin1(digits));
+            if (shot)
+                saveShot(&f, shot);
+            QTest::mouseClick(f.btnWrite, Qt::LeftButton);
+        });
+        doubleClickByte(offset);
+        EXPECT_TRUE(opened());
+    }
+};
+
+TEST_F(ModeWrite, OpensFromTheModeDumpWithItsCaptionAndFocusOnTheAddress)
+{
+    startOnModeDump();
+    whenOpen<frmModeWr>([](frmModeWr& f) {
+        EXPECT_EQ(f.windowTitle(), QStringLiteral("モードレジスタ書き込み"));
+        EXPECT_EQ(f.size(), QSize(twipsToPx(&f, 3900), twipsToPx(&f, 1170)));
+        EXPECT_EQ(f.picData->geometry(),
+                  QRect(twipsToPx(&f, 2880), twipsToPx(&f, 120), twipsToPx(&f, 855), twipsToPx(&f, 495)));
+        EXPECT_TRUE(shows(f.picAdr, kOrigin, QStringLiteral("3E"), 0));
+        EXPECT_TRUE(shows(f.picData, kOrigin, QStringLiteral("22"), 0));
+        // Tab indices: Label1, Label2, picAdr, picData, btnWrite, btnCansel.
+        EXPECT_EQ(tabStops(&f, 4), (QList<QWidget*>{f.picAdr, f.picData, f.btnWrite, f.btnCansel, f.picAdr}));
+        QTest::mouseClick(f.btnCansel, Qt::LeftButton);
+    });
+    doubleClickByte(0x3E);
+    EXPECT_TRUE(opened());
+    EXPECT_TRUE(dialogIsGone());
+}
+
+TEST_F(ModeWrite, ThirdByteOfTheLastRegisterGoesToBitsTwentyThreeToSixteen)
+{
+    Tavrinmain& w = startOnModeDump();
+    lib().mode[2][0x08] = 0x0BADF00D;
+    writeByte(0x3E, "5a", "frmModeWr");
+
+    EXPECT_EQ(lib().callsTo("OrvelWriteModeReg"), (Calls{{"OrvelWriteModeReg", {2, 0x3C, 0x115A3344}}}));
+    const auto reads = lib().callsTo("OrvelReadModeReg");
+    ASSERT_EQ(reads.size(), 32u);
+    for (int i = 0; i <= 15; ++i)
+        EXPECT_EQ(reads[16 + i], (LibCall{"OrvelReadModeReg", {2, 4 * i}}));
+    EXPECT_EQ(app().dumpRows[15], QStringLiteral("11 5A 33 44"));
+    EXPECT_EQ(app().dumpRows[2], QStringLiteral("0B AD F0 0D"));
+    EXPECT_EQ(w.statusText(), QStringLiteral("モードレジスタ書き込み成功"));
+    EXPECT_TRUE(w.lbloffset->text().isEmpty());
+    EXPECT_TRUE(w.lbldata->text().isEmpty());
+    EXPECT_TRUE(dialogIsGone());
+}
+
+TEST_F(ModeWrite, BufferBytesBeyondTheSixteenRegistersAreNeitherReadNorShown)
+{
+    Tavrinmain& w = startOnModeDump();
+    writeByte(0x00, "77");
+    EXPECT_EQ(app().regData[64], 0xEE);
+    EXPECT_EQ(app().regData[65], 0xFF);
+    EXPECT_EQ(app().regData[66], 0xC0);
+    EXPECT_EQ(app().regData[67], 0x00);
+    const AppState& s = app();
+    EXPECT_TRUE(cellHasColour(w.picDump, 3 * s.cellWidth, 16 * s.cellHeight, 11 * s.cellWidth, s.cellHeight, kBlack));
+    EXPECT_FALSE(cellHasColour(w.picDump, 0, 17 * s.cellHeight, 14 * s.cellWidth, s.cellHeight, kBlack));
+    EXPECT_FALSE(cellHasColour(w.picDump, 0, 17 * s.cellHeight, 14 * s.cellWidth, s.cellHeight, kGreen));
+}
+
+TEST_F(ModeWrite, FailedWriteIsReportedAsAFailure)
+{
+    Tavrinmain& w = startOnModeDump();
+    lib().setStatus("OrvelWriteModeReg", 0);
+    writeByte(0x3E, "5a");
+    EXPECT_EQ(w.statusText(), QStringLiteral("モードレジスタ書き込み失敗"));
+    EXPECT_EQ(app().dumpRows[15], QStringLiteral("11 22 33 44"));
+    EXPECT_TRUE(dialogIsGone());
+}
+
+TEST_F(ModeWrite, FailedReReadKeepsThatRegistersBytesAndItsTextStays)
+{
+    Tavrinmain& w = startOnModeDump();
+    lib().failWhere("OrvelReadModeReg", [](const LibCall& c) { return c.args.at(1) == 0x20; });
+    lib().outOnFailure("OrvelReadModeReg", 0x7E7E7E7E);
+    lib().mode[2][0x20] = 0x12345678;
+    writeByte(0x3E, "5a");
+    EXPECT_EQ(app().dumpRows[8], QStringLiteral("90 90 90 90"));
+    EXPECT_EQ(app().dumpRows[15], QStringLiteral("11 5A 33 44"));
+    EXPECT_EQ(w.statusText(), QStringLiteral("モードレジスタ読み込み失敗"));
+}
+
+TEST_F(ModeWrite, CancelChangesNothing)
+{
+    Tavrinmain& w = startOnModeDump();
+    QTest::mouseClick(w.picDump, Qt::LeftButton, {}, atTwips(w.picDump, 6.5 * app().cellWidth, 16.5 * app().cellHeight));
+    const size_t calls = lib().calls.size();
+    const std::array<uint8_t, 68> regData = app().regData;
+    const QImage dump = w.picDump->image();
+    const QString status = w.statusText();
+    whenOpen<frmModeWr>([](frmModeWr& f) {
+        QTest::keyClicks(f.picData, QStringLiteral("99"));
+        QTest::mouseClick(f.btnCansel, Qt::LeftButton);
+    });
+    doubleClickByte(0x3E);
+    EXPECT_TRUE(opened());
+    EXPECT_EQ(lib().calls.size(), calls);
+    EXPECT_EQ(app().regData, regData);
+    EXPECT_EQ(w.picDump->image(), dump);
+    EXPECT_EQ(w.lbloffset->text(), QStringLiteral("3E"));
+    EXPECT_EQ(w.statusText(), status);
+}
