@@ -5,6 +5,10 @@
 #include "PictureBox.h"
 #include "SSTab.h"
 #include "devctl/Module1.h"
+#include "frmConWr.h"
+#include "frmEepWr.h"
+#include "frmModeWr.h"
+#include "frmOutpWr.h"
 #include "start.h"
 
 #include <QCloseEvent>
@@ -438,15 +442,28 @@ void Tavrinmain::moveDumpCursor(float x, float y, int16_t which)
     s.firstCursor = 0;
 }
 
-void Tavrinmain::picDump_DblClick() {}
-void Tavrinmain::picDump2_DblClick() {}
+void Tavrinmain::picDump_DblClick()
+{
+    switch (app().dumpKind) {
+    case 0: frmConWr::showModal(); break;
+    case 1: frmModeWr::showModal(); break;
+    case 2: frmEepWr::showModal(); break;
+    default: break;
+    }
+}
+
+void Tavrinmain::picDump2_DblClick()
+{
+    if (app().dumpKind == 2)
+        frmEepWr::showModal();
+}
 
 // ---- Board I/O panel -------------------------------------------------------
 
 void Tavrinmain::btnInpRd_Click() {}
 void Tavrinmain::btnOutpRd_Click() {}
 void Tavrinmain::btnCntRd_Click() {}
-void Tavrinmain::picOutp_DblClick() {}
+void Tavrinmain::picOutp_DblClick() { frmOutpWr::showModal(); }
 void Tavrinmain::btnIntOpen_Click() {}
 void Tavrinmain::btnIntClose_Click() {}
 void Tavrinmain::txtPls_GotFocus() {}
