@@ -7,18 +7,23 @@
 #include "devctl/Module1.h"
 #include "frmConWr.h"
 #include "frmEepWr.h"
+#include "frmIntrStat.h"
 #include "frmModeWr.h"
 #include "frmOutpWr.h"
+#include "numOnly.h"
 #include "start.h"
+#include "version.h"
 
 #include <QCloseEvent>
 #include <algorithm>
 #include <cmath>
+#include <optional>
 #include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
 #include <QMenuBar>
+#include <QMessageBox>
 #include <QPushButton>
 #include <QStatusBar>
 
@@ -176,6 +181,11 @@ void Tavrinmain::wire()
     connect(btnIntClose, &QPushButton::clicked, this, [this] { btnIntClose_Click(); });
     connect(btnIntSts, &QPushButton::clicked, this, [this] { btnIntSts_Click(); });
     connect(btnEepInit, &QPushButton::clicked, this, [this] { btnEepInit_Click(); });
+
+    auto* pulseBox = new numOnly::NumBoxEvents(txtPls);
+    connect(pulseBox, &numOnly::NumBoxEvents::gotFocus, this, [this] { txtPls_GotFocus(); });
+    connect(pulseBox, &numOnly::NumBoxEvents::lostFocus, this, [this] { txtPls_LostFocus(); });
+    connect(pulseBox, &numOnly::NumBoxEvents::keyPress, this, [this](int& k) { txtPls_KeyPress(k); });
 }
 
 void Tavrinmain::setStatus(const QString& text) { statusPanel_->setText(text); }
@@ -205,7 +215,11 @@ void Tavrinmain::menuR_Config_Click() { readConfigRegs(); }
 void Tavrinmain::menuR_Mode_Click() { readModeRegs(); }
 void Tavrinmain::menuR_eep_Click() { readEeprom(); }
 
-void Tavrinmain::menuH_Ver_Click() {}
+void Tavrinmain::menuH_Ver_Click()
+{
+    version about(this);
+    about.exec();
+}
 
 void Tavrinmain::menuF_End_Click() { exitSequence(); }
 void Tavrinmain::btnEnd_Click() { exitSequence(); }
@@ -460,14 +474,164 @@ void Tavrinmain::picDump2_DblClick()
 
 // ---- Board I/O panel -------------------------------------------------------
 
-void Tavrinmain::btnInpRd_Click() {}
-void Tavrinmain::btnOutpRd_Click() {}
-void Tavrinmain::btnCntRd_Click() {}
+namespace {
+
+constexpr double kPortTextX = 500;
+constexpr double kCounterTextX = 300;
+constexpr double kReadoutTextY = 50;
+
+// A good read is printed into its box; a failed one leaves the box as it was
+// and only changes the status line. A white point moves the print position
+// without showing on the white box.
+void showRead(Tavrinmain& w, int16_t status, PictureBox* box, double x, const QString& text, const QString& success,
+              const QString& failure)
+{
+    if (status == 0) {
+        w.setStatus(failure);
+        return;
+    }
+    box->Cls();
+    box->setForeColor(kWhite);
+    box->PSet(x, kReadoutTextY);
+    box->setForeColor(kBlack);
+    box->Print(text);
+    w.setStatus(success);
+}
+
+// The pulse count in the box, when the box holds one: 0 to 65535 in digits.
+// The key filter keeps letters out, but the box can still be emptied.
+std::optional<uint16_t> pulseCountIn(const QLineEdit* box)
+{
+    const QString text = box->text();
+    const auto isDigit = [](QChar c) { return c >= QLatin1Char('0') && c <= QLatin1Char('9'); };
+    if (text.isEmpty() || !std::all_of(text.begin(), text.end(), isDigit))
+        return std::nullopt;
+    const double value = text.toDouble();
+    if (value > 65535)
+        return std::nullopt;
+    return uint16_t(value);
+}
+
+// Tells the user the range and puts back the count the box had when it got the focus.
+void rejectPulseCount(QLineEdit* box)
+{
+    QMessageBox message(QMessageBox::NoIcon, start::kTitle, QStringLiteral("65535までの値を入力して下さい．"),
+                        QMessageBox::Ok, box->window());
+    message.exec();
+    box->setText(QString::number(app().pulseCount));
+}
+
+}  // namespace
+
+void Tavrinmain::btnInpRd_Click()
+{
+    uint8_t value = 0;
+    const int16_t status = Module1::lib.TavrinReadInport(chipNumber(), &value);
+    showRead(*this, status, picInp, kPortTextX, hexPad(value, 2), QStringLiteral("入力ポート読み込み成功"),
+             QStringLiteral("入力ポート読み込み失敗"));
+}
+
+void Tavrinmain::btnOutpRd_Click()
+{
+    uint8_t value = 0;
+    const int16_t status = Module1::lib.TavrinReadOutport(chipNumber(), &value);
+    // The write dialog starts from the last value known good.
+    if (status != 0)
+        app().outpValue = value;
+    showRead(*this, status, picOutp, kPortTextX, hexPad(value, 2), QStringLiteral("出力ポート読み込み成功"),
+             QStringLiteral("出力ポート読み込み失敗"));
+}
+
+void Tavrinmain::btnCntRd_Click()
+{
+    int32_t value = 0;
+    const int16_t status = Module1::lib.CadmirReadCounter(chipNumber(), &value);
+    showRead(*this, status, picCnt, kCounterTextX, hexPad(value, 6), QStringLiteral("カウンタ値読み込み成功"),
+             QStringLiteral("カウンタ値読み込み失敗"));
+}
+
 void Tavrinmain::picOutp_DblClick() { frmOutpWr::showModal(); }
-void Tavrinmain::btnIntOpen_Click() {}
-void Tavrinmain::btnIntClose_Click() {}
-void Tavrinmain::txtPls_GotFocus() {}
-void Tavrinmain::txtPls_KeyPress(int&) {}
-void Tavrinmain::txtPls_LostFocus() {}
-void Tavrinmain::btnIntSts_Click() {}
-void Tavrinmain::btnEepInit_Click() {}
+
+// The interrupt is unmasked whatever the open returned: the library masks it
+// only on close and at exit, so a failed reopen must not leave a running
+// interrupt masked.
+void Tavrinmain::btnIntOpen_Click()
+{
+    AppState& s = app();
+    const int32_t chip = chipNumber();
+    // An emptied box has no count to open with; nothing goes to the board then.
+    const std::optional<uint16_t> pulses = pulseCountIn(txtPls);
+    if (!pulses) {
+        rejectPulseCount(txtPls);
+        return;
+    }
+    Module1::lib.TavrinInitCadmir(chip, 0, 0);
+    const int16_t status = Module1::lib.TavrinOpenIntr(chip, *pulses);
+    Module1::lib.TavrinUnmaskIntr();
+    if (status == 0) {
+        setStatus(QStringLiteral("割り込みオープン失敗"));
+        return;
+    }
+    s.intrHandle = chip;
+    setStatus(QStringLiteral("割り込みオープン成功"));
+}
+
+// Closes the chip whose interrupt was opened, not the one selected now; with
+// none open the library is still asked, with 0, and its answer is shown.
+void Tavrinmain::btnIntClose_Click()
+{
+    AppState& s = app();
+    Module1::lib.TavrinMaskIntr();
+    if (Module1::lib.TavrinCloseIntr(s.intrHandle) == 0) {
+        setStatus(QStringLiteral("割り込みクローズ失敗"));
+        return;
+    }
+    setStatus(QStringLiteral("割り込みクローズ成功"));
+    s.intrHandle = 0;
+}
+
+// Only a count the box may be left with is remembered, so a rejected entry is
+// always undone to a usable value.
+void Tavrinmain::txtPls_GotFocus()
+{
+    if (const std::optional<uint16_t> count = pulseCountIn(txtPls))
+        app().pulseCount = *count;
+}
+
+void Tavrinmain::txtPls_KeyPress(int& keyAscii)
+{
+    app().keyFilterBox = txtPls;
+    numOnly::filterNumKey(keyAscii, 0);
+}
+
+void Tavrinmain::txtPls_LostFocus()
+{
+    if (!pulseCountIn(txtPls))
+        rejectPulseCount(txtPls);
+}
+
+void Tavrinmain::btnIntSts_Click()
+{
+    if (app().intrHandle == 0)
+        return;
+    frmIntrStat status;
+    status.exec();
+}
+
+void Tavrinmain::btnEepInit_Click()
+{
+    // The chip is fixed before the question, so the answer applies to the chip
+    // that was selected when the button was pressed.
+    const int32_t chip = chipNumber();
+    QMessageBox ask(QMessageBox::NoIcon, start::kTitle, QStringLiteral("EEPROMを初期化しても良いですか？"),
+                    QMessageBox::Ok | QMessageBox::Cancel, this);
+    ask.setDefaultButton(QMessageBox::Ok);
+    if (ask.exec() != QMessageBox::Ok)
+        return;
+    if (Module1::lib.TavrinInitEep(chip) == 0) {
+        setStatus(QStringLiteral("EEPROM初期化失敗"));
+        return;
+    }
+    readEeprom();
+    setStatus(QStringLiteral("EEPROM初期化成功"));
+}

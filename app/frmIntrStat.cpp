@@ -1,0 +1,100 @@
+#include "frmIntrStat.h"
+
+#include "FormLayout.h"
+#include "Module2.h"
+#include "PictureBox.h"
+#include "devctl/Module1.h"
+
+#include <QLabel>
+#include <QPushButton>
+
+namespace {
+
+constexpr int kClientWidth = 4335;
+constexpr int kClientHeight = 3855;
+
+// clang-format off
+constexpr ControlSpec kControls[] = {
+    {"Picture1", Ctl::PictureBox, "",          120,  120, 4095,  495, "",                 Face::PGothic, 9},
+    {"Label1",   Ctl::Label,      "Picture1",  120,  120, 1935,  255, "割り込みハンドル",    Face::PGothic, 9},
+    {"lblHan",   Ctl::Label,      "Picture1", 2160,  120, 1815,  255, "FFFFFFFF",          Face::Gothic, 11.25},
+    {"Picture2", Ctl::PictureBox, "",          120,  720, 4095,  495, "",                 Face::PGothic, 9},
+    {"Label4",   Ctl::Label,      "Picture2",  120,  120, 1935,  255, "割り込み発生回数",    Face::PGothic, 9},
+    {"lblNum",   Ctl::Label,      "Picture2", 2160,  120, 1815,  255, "FFFFFFFF",          Face::Gothic, 11.25},
+    {"Picture3", Ctl::PictureBox, "",          120, 1320, 4095,  495, "",                 Face::PGothic, 9},
+    {"Label2",   Ctl::Label,      "Picture3",  120,  120, 1935,  255, "ＩＲＱ番号",          Face::PGothic, 9},
+    {"lblIrq",   Ctl::Label,      "Picture3", 2160,  120, 1815,  255, "FFFFFFFF",          Face::Gothic, 11.25},
+    {"Picture4", Ctl::PictureBox, "",          120, 1920, 4095,  495, "",                 Face::PGothic, 9},
+    {"Label3",   Ctl::Label,      "Picture4",  120,  120, 1935,  255, "割り込み発生パルス数", Face::PGothic, 9},
+    {"lblPls",   Ctl::Label,      "Picture4", 2160,  120, 1815,  255, "FFFFFFFF",          Face::Gothic, 11.25},
+    {"Picture5", Ctl::PictureBox, "",          120, 2520, 4095,  615, "",                 Face::PGothic, 9},
+    {"Label5",   Ctl::Label,      "Picture5",  120,   60, 1935,  495, "次ぎのカウンタ\nターゲット値", Face::PGothic, 9},
+    {"lblNext",  Ctl::Label,      "Picture5", 2160,  180, 1815,  255, "FFFFFFFF",          Face::Gothic, 11.25},
+    {"btnOK",    Ctl::Button,     "",         1560, 3300, 1215,  375, "OK",                Face::PGothic, 9},
+};
+// clang-format on
+
+// Fields of the record are little-endian.
+unsigned littleEndian(const std::array<uint8_t, LUMBRA_INTR_RECORD_SIZE>& record, int at, int bytes)
+{
+    unsigned v = 0;
+    for (int k = bytes - 1; k >= 0; --k)
+        v = v * 256 + record[at + k];
+    return v;
+}
+
+}  // namespace
+
+frmIntrStat::frmIntrStat(QWidget* parent) : QDialog(parent)
+{
+    setWindowTitle(QStringLiteral("割り込み状態"));
+    setClientSizeTwips(this, kClientWidth, kClientHeight);
+
+    const FormControls c(this, kControls);
+    Picture1 = c.get<PictureBox>("Picture1");
+    Label1 = c.get<QLabel>("Label1");
+    lblHan = c.get<QLabel>("lblHan");
+    Picture2 = c.get<PictureBox>("Picture2");
+    Label4 = c.get<QLabel>("Label4");
+    lblNum = c.get<QLabel>("lblNum");
+    Picture3 = c.get<PictureBox>("Picture3");
+    Label2 = c.get<QLabel>("Label2");
+    lblIrq = c.get<QLabel>("lblIrq");
+    Picture4 = c.get<PictureBox>("Picture4");
+    Label3 = c.get<QLabel>("Label3");
+    lblPls = c.get<QLabel>("lblPls");
+    Picture5 = c.get<PictureBox>("Picture5");
+    Label5 = c.get<QLabel>("Label5");
+    lblNext = c.get<QLabel>("lblNext");
+    btnOK = c.get<QPushButton>("btnOK");
+
+    // The panels only frame their labels; they are never drawn on.
+    for (PictureBox* panel : {Picture1, Picture2, Picture3, Picture4, Picture5})
+        panel->setFocusPolicy(Qt::NoFocus);
+    btnOK->setDefault(true);
+
+    wire();
+    Form_Load();
+}
+
+void frmIntrStat::wire()
+{
+    connect(btnOK, &QPushButton::clicked, this, [this] { btnOK_Click(); });
+}
+
+// The call's status is not looked at: a call that fills nothing leaves the
+// zeros, and they are shown as they are.
+void frmIntrStat::Form_Load()
+{
+    std::array<uint8_t, LUMBRA_INTR_RECORD_SIZE> record{};
+    Module1::lib.TavrinReadIntrStat(record.data());
+
+    lblHan->setText(QStringLiteral("0x") + hexPad(record[3], 2) + hexPad(record[2], 2) + hexPad(record[1], 2) +
+                    hexPad(record[0], 2));
+    lblIrq->setText(QString::number(littleEndian(record, 4, 2)));
+    lblNum->setText(QString::number(littleEndian(record, 6, 2)));
+    lblPls->setText(QString::number(littleEndian(record, 8, 2)));
+    lblNext->setText(QString::number(littleEndian(record, 10, 3)));
+}
+
+void frmIntrStat::btnOK_Click() { accept(); }
