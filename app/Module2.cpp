@@ -15,6 +15,20 @@ QString hexPad(int64_t value, int minDigits)
 QString regByteHex(int16_t index) { return hexPad(app().regData.at(index), 2); }
 QString eepByteHex(int16_t index) { return hexPad(app().eepData.at(index), 2); }
 
+void printAt(PictureBox* box, double x, double y, const QString& text)
+{
+    box->setForeColor(kWhite);
+    box->PSet(x, y);
+    box->setForeColor(kBlack);
+    box->Print(text);
+}
+
+void printReadout(PictureBox* box, double x, double y, const QString& text)
+{
+    box->Cls();
+    printAt(box, x, y, text);
+}
+
 namespace {
 
 using ByteHex = QString (*)(int16_t);
@@ -32,12 +46,9 @@ void printDataRows(PictureBox* box, int rows, ByteHex byteHex, std::array<QStrin
 {
     const AppState& s = app();
     for (int j = 0; j < rows; ++j) {
-        box->setForeColor(kWhite);
-        box->PSet(3.0 * s.cellWidth, double(j + 1) * s.cellHeight);
-        box->setForeColor(kBlack);
         texts[j] = byteHex(int16_t(4 * j + 3)) + QLatin1Char(' ') + byteHex(int16_t(4 * j + 2)) +
                    QLatin1Char(' ') + byteHex(int16_t(4 * j + 1)) + QLatin1Char(' ') + byteHex(int16_t(4 * j));
-        box->Print(texts[j]);
+        printAt(box, 3.0 * s.cellWidth, double(j + 1) * s.cellHeight, texts[j]);
     }
 }
 

@@ -17,6 +17,15 @@ void drawRegisterGrid(int16_t shortGrid);
 // Redraws the two EEPROM halves: words 00-1F on picDump, 20-3F on picDump2.
 void drawEepromGrids();
 
+class PictureBox;
+
+// Prints `text` in black with its top-left corner at (x, y): an invisible
+// white point moves the print position there first.
+void printAt(PictureBox* box, double x, double y, const QString& text);
+
+// A readout box shows one value: the box is cleared, then the text printed at (x, y).
+void printReadout(PictureBox* box, double x, double y, const QString& text);
+
 // Colours of the grids.
 inline constexpr uint32_t kGreen = 0x008000;
 inline constexpr uint32_t kBlack = 0x000000;

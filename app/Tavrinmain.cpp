@@ -256,50 +256,52 @@ void storeBytes(std::array<uint8_t, 68>& buffer, int at, int32_t v, int count)
 
 }  // namespace
 
-void Tavrinmain::readConfigRegs()
-{
-    AppState& s = app();
-    Label2->setText(QStringLiteral("コンフィグレジスタ"));
-    picDump2->setVisible(false);
-    SSTab1->setTabCaption(1, QString());
-    SSTab1->setTabCaption(0, QStringLiteral("レジスタ"));
-    const int32_t chip = chipNumber();
-    for (int i = 0; i <= 16; ++i) {
-        int32_t v = 0;
-        if (Module1::lib.PciReadConfigReg(chip, 4 * i, &v) == 0) {
-            setStatus(QStringLiteral("コンフィグレジスタ読み込み失敗"));
-            return;
-        }
-        storeBytes(s.regData, 4 * i, v, 4);
-    }
-    drawRegisterGrid(0);
-    setStatus(QStringLiteral("コンフィグレジスタ読み込み成功"));
-    lbloffset->clear();
-    lbldata->clear();
-    s.dumpKind = 0;
-}
+// What tells the two register dumps apart; the reading itself is the same.
+struct RegisterDump {
+    const char* title;
+    int16_t(LUMBRA_CALL* Module1::Table::*read)(int32_t, int32_t, int32_t*);
+    int registers;
+    int16_t shortGrid;
+    const char* failure;
+    const char* success;
+    int16_t kind;
+};
 
-void Tavrinmain::readModeRegs()
+namespace {
+
+constexpr RegisterDump kConfigDump = {"コンフィグレジスタ", &Module1::Table::PciReadConfigReg, 17, 0,
+                                      "コンフィグレジスタ読み込み失敗", "コンフィグレジスタ読み込み成功", 0};
+constexpr RegisterDump kModeDump = {"モードレジスタ", &Module1::Table::OrvelReadModeReg, 16, 1,
+                                    "モードレジスタ読み込み失敗", "モードレジスタ読み込み成功", 1};
+
+}  // namespace
+
+void Tavrinmain::readConfigRegs() { readRegisters(kConfigDump); }
+void Tavrinmain::readModeRegs() { readRegisters(kModeDump); }
+
+// The grid is redrawn, and the dump recorded as shown, only once every
+// register was read: a failure leaves the previous drawing in place.
+void Tavrinmain::readRegisters(const RegisterDump& dump)
 {
     AppState& s = app();
-    Label2->setText(QStringLiteral("モードレジスタ"));
+    Label2->setText(QString::fromUtf8(dump.title));
     picDump2->setVisible(false);
     SSTab1->setTabCaption(1, QString());
     SSTab1->setTabCaption(0, QStringLiteral("レジスタ"));
     const int32_t chip = chipNumber();
-    for (int i = 0; i <= 15; ++i) {
+    for (int i = 0; i < dump.registers; ++i) {
         int32_t v = 0;
-        if (Module1::lib.OrvelReadModeReg(chip, 4 * i, &v) == 0) {
-            setStatus(QStringLiteral("モードレジスタ読み込み失敗"));
+        if ((Module1::lib.*dump.read)(chip, 4 * i, &v) == 0) {
+            setStatus(QString::fromUtf8(dump.failure));
             return;
         }
         storeBytes(s.regData, 4 * i, v, 4);
     }
-    drawRegisterGrid(1);
-    setStatus(QStringLiteral("モードレジスタ読み込み成功"));
+    drawRegisterGrid(dump.shortGrid);
+    setStatus(QString::fromUtf8(dump.success));
     lbloffset->clear();
     lbldata->clear();
-    s.dumpKind = 1;
+    s.dumpKind = dump.kind;
 }
 
 void Tavrinmain::readEeprom()
@@ -349,9 +351,7 @@ void eraseCursor(PictureBox* box, const std::array<QString, 18>& rows, bool noRo
     box->FillBox(s.cursorX, s.cursorY, s.cursorX + width * s.cellWidth, s.cursorY + s.cellHeight, kWhite);
     if (noRow17 && s.cursorY == 17.0f * s.cellHeight)
         return;
-    box->PSet(3.0 * s.cellWidth, s.cursorY);
-    box->setForeColor(kBlack);
-    box->Print(rows[int(s.cursorY / s.cellHeight) - 1]);
+    printAt(box, 3.0 * s.cellWidth, s.cursorY, rows[int(s.cursorY / s.cellHeight) - 1]);
 }
 
 }  // namespace
@@ -434,10 +434,7 @@ void Tavrinmain::moveDumpCursor(float x, float y, int16_t which)
 
     box->setForeColor(kGreen);
     box->FillBox(s.cursorX, s.cursorY, s.cursorX + width * s.cellWidth, s.cursorY + s.cellHeight, kCursorFill);
-    box->setForeColor(kWhite);
-    box->PSet(3.0 * s.cellWidth, s.cursorY);
-    box->setForeColor(kBlack);
-    box->Print(rows[row - 1]);
+    printAt(box, 3.0 * s.cellWidth, s.cursorY, rows[row - 1]);
 
     if (!eeprom) {
         s.editAddr = 4 * (row - 1) + 3 - (col - 3) / 3;
@@ -490,11 +487,7 @@ void showRead(Tavrinmain& w, int16_t status, PictureBox* box, double x, const QS
         w.setStatus(failure);
         return;
     }
-    box->Cls();
-    box->setForeColor(kWhite);
-    box->PSet(x, kReadoutTextY);
-    box->setForeColor(kBlack);
-    box->Print(text);
+    printReadout(box, x, kReadoutTextY, text);
     w.setStatus(success);
 }
 

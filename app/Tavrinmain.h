@@ -12,6 +12,7 @@ class QLineEdit;
 class QListWidget;
 class QPushButton;
 class QStatusBar;
+struct RegisterDump;
 
 // The program's only main window: device list, the two dump boxes on their
 // tabs, the cursor readout, the board I/O panel, menus and status line.
@@ -117,6 +118,7 @@ private:
     void buildMenus();
     void wire();
     void exitSequence();
+    void readRegisters(const RegisterDump& dump);
 
     QLabel* statusPanel_;
     bool ending_ = false;

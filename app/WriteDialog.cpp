@@ -9,10 +9,7 @@
 
 void printAtOrigin(PictureBox* box, double x, const QString& text)
 {
-    box->setForeColor(kWhite);
-    box->PSet(x, 100);
-    box->setForeColor(kBlack);
-    box->Print(text);
+    printAt(box, x, 100, text);
 }
 
 void HexField::load(PictureBox* box, int32_t value)

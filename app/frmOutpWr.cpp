@@ -39,11 +39,7 @@ void frmOutpWr::btnWrite_Click()
     if (Module1::lib.TavrinWriteOutport(w.chipNumber(), value) != 0) {
         w.setStatus(QStringLiteral("出力ポート書き込み成功"));
         s.outpValue = value;
-        w.picOutp->Cls();
-        w.picOutp->setForeColor(kWhite);
-        w.picOutp->PSet(500, 50);
-        w.picOutp->setForeColor(kBlack);
-        w.picOutp->Print(hexPad(value, 2));
+        printReadout(w.picOutp, 500, 50, hexPad(value, 2));
     } else {
         w.setStatus(QStringLiteral("出力ポート書き込み失敗"));
     }
