@@ -1,4 +1,5 @@
 #include "IoPanelTesting.h"
+#include "SimulatorFixture.h"
 
 #include "devctl/Module1.h"
 #include "frmIntrStat.h"
@@ -15,44 +16,9 @@
 // The interrupt panel against the simulated board library, bound by name as
 // the installed program binds it. The simulated clock is stopped, so pulses
 // come only when the test sends them.
-class InterruptWithSimulator : public ::testing::Test {
+// The interrupt panel against the simulated board.
+class InterruptWithSimulator : public SimulatorFixture {
 protected:
-    using AdvancePulses = int16_t (*)(int32_t chip, uint32_t pulses);
-    using Reset = void (*)();
-
-    void SetUp() override
-    {
-        keepEnv("LUMBRA_SIM_PULSE_HZ", "0");
-        keepEnv("LUMBRA_SIM_CHIPS", "2");
-        keepEnv("LUMBRA_SIM_FAIL", nullptr);
-        keepEnv("LUMBRA_SIM_STATE", nullptr);
-        sim_.setFileName(QStringLiteral("lumbra"));
-        ASSERT_TRUE(sim_.load()) << sim_.errorString().toStdString();
-        advancePulses = reinterpret_cast<AdvancePulses>(sim_.resolve("LumbraSimAdvancePulses"));
-        reset_ = reinterpret_cast<Reset>(sim_.resolve("LumbraSimReset"));
-        ASSERT_TRUE(advancePulses && reset_);
-        reset_();
-        start::resetForTest();
-        Module1::useLibrary();
-        start::setEndFunction([](int) {});
-    }
-
-    void TearDown() override
-    {
-        if (Tavrinmain::exists())
-            Tavrinmain::instance().btnEnd_Click();
-        start::resetForTest();
-        start::setEndFunction(nullptr);
-        if (reset_)
-            reset_();
-        for (const auto& [name, value] : savedEnv_) {
-            if (value)
-                setenv(name.c_str(), value->c_str(), 1);
-            else
-                unsetenv(name.c_str());
-        }
-    }
-
     // The interrupt count the status dialog shows, or nothing when it does not open.
     std::optional<QString> interruptsShown(Tavrinmain& w)
     {
@@ -69,24 +35,8 @@ protected:
         return shown;
     }
 
-    AdvancePulses advancePulses = nullptr;
     QString pulsesShown;
     QString handleShown;
-
-private:
-    void keepEnv(const char* name, const char* value)
-    {
-        const char* old = std::getenv(name);
-        savedEnv_.emplace_back(name, old ? std::optional<std::string>(old) : std::nullopt);
-        if (value)
-            setenv(name, value, 1);
-        else
-            unsetenv(name);
-    }
-
-    QLibrary sim_;
-    Reset reset_ = nullptr;
-    std::vector<std::pair<std::string, std::optional<std::string>>> savedEnv_;
 };
 
 TEST_F(InterruptWithSimulator, InterruptCountRisesWhilePulsesComeInAndStopsAfterClose)

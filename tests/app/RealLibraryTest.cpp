@@ -1,5 +1,6 @@
 #include "Tavrinmain.h"
 #include "devctl/Module1.h"
+#include "SimulatorFixture.h"
 #include "UiHelpers.h"
 #include "start.h"
 
@@ -9,22 +10,7 @@
 
 // Start-up against the simulated board library, found by name beside the
 // test program exactly as the installed program finds it.
-class RealLibrary : public ::testing::Test {
-protected:
-    void SetUp() override
-    {
-        start::resetForTest();
-        Module1::useLibrary();
-        start::setEndFunction([](int) {});
-    }
-    void TearDown() override
-    {
-        if (Tavrinmain::exists())
-            Tavrinmain::instance().btnEnd_Click();
-        start::resetForTest();
-        start::setEndFunction(nullptr);
-    }
-};
+class RealLibrary : public SimulatorFixture {};
 
 TEST_F(RealLibrary, StartUpListsTheSimulatedChips)
 {

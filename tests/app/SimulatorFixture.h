@@ -1,0 +1,73 @@
+#pragma once
+
+#include "Tavrinmain.h"
+#include "devctl/Module1.h"
+#include "start.h"
+
+#include <QLibrary>
+#include <cstdlib>
+#include <gtest/gtest.h>
+#include <optional>
+#include <string>
+#include <utility>
+#include <vector>
+
+// The program against the simulated board library, bound by name as the
+// installed program binds it: two chips, the simulated clock stopped so pulses
+// come only when a test sends them, no injected faults, and the board state
+// reset around every test.
+class SimulatorFixture : public ::testing::Test {
+protected:
+    using AdvancePulses = int16_t (*)(int32_t chip, uint32_t pulses);
+    using Reset = void (*)();
+
+    void SetUp() override
+    {
+        keepEnv("LUMBRA_SIM_PULSE_HZ", "0");
+        keepEnv("LUMBRA_SIM_CHIPS", "2");
+        keepEnv("LUMBRA_SIM_FAIL", nullptr);
+        keepEnv("LUMBRA_SIM_STATE", nullptr);
+        sim_.setFileName(QStringLiteral("lumbra"));
+        ASSERT_TRUE(sim_.load()) << sim_.errorString().toStdString();
+        advancePulses = reinterpret_cast<AdvancePulses>(sim_.resolve("LumbraSimAdvancePulses"));
+        reset_ = reinterpret_cast<Reset>(sim_.resolve("LumbraSimReset"));
+        ASSERT_TRUE(advancePulses && reset_);
+        reset_();
+        start::resetForTest();
+        Module1::useLibrary();
+        start::setEndFunction([](int) {});
+    }
+
+    void TearDown() override
+    {
+        if (Tavrinmain::exists())
+            Tavrinmain::instance().btnEnd_Click();
+        start::resetForTest();
+        start::setEndFunction(nullptr);
+        if (reset_)
+            reset_();
+        for (const auto& [name, value] : savedEnv_) {
+            if (value)
+                setenv(name.c_str(), value->c_str(), 1);
+            else
+                unsetenv(name.c_str());
+        }
+    }
+
+    AdvancePulses advancePulses = nullptr;
+
+private:
+    void keepEnv(const char* name, const char* value)
+    {
+        const char* old = std::getenv(name);
+        savedEnv_.emplace_back(name, old ? std::optional<std::string>(old) : std::nullopt);
+        if (value)
+            setenv(name, value, 1);
+        else
+            unsetenv(name);
+    }
+
+    QLibrary sim_;
+    Reset reset_ = nullptr;
+    std::vector<std::pair<std::string, std::optional<std::string>>> savedEnv_;
+};
