@@ -1,5 +1,7 @@
 #include "AppFixture.h"
 
+#include "UiHelpers.h"
+
 #include <QListWidget>
 #include <QTest>
 
@@ -20,6 +22,7 @@ void AppFixture::SetUp()
 
 void AppFixture::TearDown()
 {
+    cancelModalWatchers();
     start::resetForTest();
     start::setEndFunction(nullptr);
 }

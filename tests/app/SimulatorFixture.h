@@ -2,6 +2,7 @@
 
 #include "Tavrinmain.h"
 #include "devctl/Module1.h"
+#include "UiHelpers.h"
 #include "start.h"
 
 #include <QLibrary>
@@ -40,6 +41,7 @@ protected:
 
     void TearDown() override
     {
+        cancelModalWatchers();
         if (Tavrinmain::exists())
             Tavrinmain::instance().btnEnd_Click();
         start::resetForTest();

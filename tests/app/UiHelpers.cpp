@@ -12,25 +12,34 @@
 
 namespace {
 
+// Bumped at the end of every test, so a watcher whose window never came does
+// not answer a window of a later test.
+int watchGeneration = 0;
+
 // Polls for the modal window; gives up after a generous number of tries so a
 // test whose window never opens fails instead of hanging.
-void poll(std::function<void(QWidget*)> action, int triesLeft)
+void poll(std::function<void(QWidget*)> action, int triesLeft, int generation)
 {
+    if (generation != watchGeneration)
+        return;
     QWidget* w = QApplication::activeModalWidget();
     if (w && w->isVisible()) {
         action(w);
         return;
     }
     if (triesLeft > 0)
-        QTimer::singleShot(5, [action, triesLeft] { poll(action, triesLeft - 1); });
+        QTimer::singleShot(5, [action, triesLeft, generation] { poll(action, triesLeft - 1, generation); });
 }
 
 }  // namespace
 
 void onNextModal(std::function<void(QWidget*)> action)
 {
-    QTimer::singleShot(0, [action] { poll(action, 2000); });
+    const int generation = watchGeneration;
+    QTimer::singleShot(0, [action, generation] { poll(action, 2000, generation); });
 }
+
+void cancelModalWatchers() { ++watchGeneration; }
 
 void answerNextMessageBox(QMessageBox::StandardButton button, MessageBoxSeen* seen)
 {

@@ -11,6 +11,9 @@ class PictureBox;
 // dialog shown with exec), from inside that window's own event loop.
 void onNextModal(std::function<void(QWidget*)> action);
 
+// Forgets every watcher that has not found its window yet.
+void cancelModalWatchers();
+
 // What a message box showed, captured just before it is answered.
 struct MessageBoxSeen {
     bool shown = false;
