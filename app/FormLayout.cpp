@@ -59,9 +59,9 @@ QWidget* makeControl(const ControlSpec& s, QWidget* parent)
 
 }  // namespace
 
-FormControls::FormControls(QWidget* form, std::span<const ControlSpec> specs)
+FormControls::FormControls(QWidget* form, std::span<const ControlSpec> table)
 {
-    for (const ControlSpec& s : specs) {
+    for (const ControlSpec& s : table) {
         QWidget* parent = form;
         const QString container = QString::fromLatin1(s.container);
         if (!container.isEmpty()) {

@@ -26,7 +26,7 @@ int twipsToPx(const QWidget* w, double twips);
 // The form itself is sized to `clientWidth` x `clientHeight` twips.
 class FormControls {
 public:
-    FormControls(QWidget* form, std::span<const ControlSpec> specs);
+    FormControls(QWidget* form, std::span<const ControlSpec> table);
 
     template <class T>
     T* get(const char* name) const
