@@ -173,7 +173,12 @@ Thread::Thread(std::function<void()> body) {
   K().cv.wait(lock, [&] { return registered; });
 }
 
-Thread::~Thread() { Join(); }
+// A test that stops early at a failed assertion must not hang on a thread
+// still held at the access gate: the gate opens before the join.
+Thread::~Thread() {
+  if (thread_.joinable()) ReleaseAccesses();
+  Join();
+}
 
 void Thread::Join() {
   if (thread_.joinable()) thread_.join();

@@ -213,7 +213,8 @@ size_t OutstandingPoolAllocations();  // pool and strings allocated for drivers,
 
 // ---- Threads ------------------------------------------------------------------
 // A test thread the kernel keeps track of (see the waits below); joined at the
-// latest when the object is destroyed.
+// latest when the object is destroyed, which first opens the access gate so a
+// test ending early does not hang on a held access.
 class Thread {
  public:
   explicit Thread(std::function<void()> body);
