@@ -157,6 +157,9 @@ void PictureBox::paintEvent(QPaintEvent*)
     QPainter p(this);
     p.fillRect(rect(), Qt::white);
     p.drawImage(0, 0, image_);
+    // The box's fixed single border, drawn over the edge of the drawing area.
+    p.setPen(QColor(0x80, 0x80, 0x80));
+    p.drawRect(rect().adjusted(0, 0, -1, -1));
 }
 
 void PictureBox::mousePressEvent(QMouseEvent* e)
