@@ -112,6 +112,16 @@ auto valueOr(const M& m, int32_t chip) -> typename M::mapped_type
     return it == m.end() ? typename M::mapped_type{} : it->second;
 }
 
+// A write that succeeds changes the model, so a re-read returns it.
+int16_t writeTo(const char* fn, std::map<int32_t, std::map<int32_t, int32_t>>& model, int32_t chip, int32_t at,
+                int32_t v)
+{
+    const int16_t st = F().serve({fn, {chip, at, v}});
+    if (st)
+        model[chip][at] = v;
+    return st;
+}
+
 int16_t LUMBRA_CALL fPciOpenDevice() { return F().serve({"PciOpenDevice", {}}); }
 int16_t LUMBRA_CALL fPciCloseDevice() { return F().serve({"PciCloseDevice", {}}); }
 int32_t LUMBRA_CALL fPciGetVxdVersion()
@@ -131,10 +141,7 @@ int16_t LUMBRA_CALL fPciReadConfigReg(int32_t chip, int32_t offset, int32_t* v)
 }
 int16_t LUMBRA_CALL fPciWriteConfigReg(int32_t chip, int32_t offset, int32_t v)
 {
-    const int16_t st = F().serve({"PciWriteConfigReg", {chip, offset, v}});
-    if (st)
-        F().config[chip][offset] = v;
-    return st;
+    return writeTo("PciWriteConfigReg", F().config, chip, offset, v);
 }
 int16_t LUMBRA_CALL fOrvelReadModeReg(int32_t chip, int32_t offset, int32_t* v)
 {
@@ -142,10 +149,7 @@ int16_t LUMBRA_CALL fOrvelReadModeReg(int32_t chip, int32_t offset, int32_t* v)
 }
 int16_t LUMBRA_CALL fOrvelWriteModeReg(int32_t chip, int32_t offset, int32_t v)
 {
-    const int16_t st = F().serve({"OrvelWriteModeReg", {chip, offset, v}});
-    if (st)
-        F().mode[chip][offset] = v;
-    return st;
+    return writeTo("OrvelWriteModeReg", F().mode, chip, offset, v);
 }
 int16_t LUMBRA_CALL fOrvelReadEep(int32_t chip, int32_t address, int32_t* v)
 {
@@ -153,10 +157,7 @@ int16_t LUMBRA_CALL fOrvelReadEep(int32_t chip, int32_t address, int32_t* v)
 }
 int16_t LUMBRA_CALL fOrvelWriteEep(int32_t chip, int32_t address, int32_t v)
 {
-    const int16_t st = F().serve({"OrvelWriteEep", {chip, address, v}});
-    if (st)
-        F().eep[chip][address] = v;
-    return st;
+    return writeTo("OrvelWriteEep", F().eep, chip, address, v);
 }
 int16_t LUMBRA_CALL fTavrinInitEep(int32_t chip) { return F().serve({"TavrinInitEep", {chip}}); }
 int16_t LUMBRA_CALL fTavrinReadInport(int32_t chip, uint8_t* v)
