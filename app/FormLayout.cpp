@@ -12,47 +12,55 @@
 #include <QStatusBar>
 #include <cmath>
 
-int twipsToPx(const QWidget* w, double twips)
-{
-    return int(std::lround(twips * w->logicalDpiX() / 1440.0));
-}
+int twipsToPx(const QWidget* w, double twips) { return int(std::lround(twips * w->logicalDpiX() / 1440.0)); }
 
 void setClientSizeTwips(QWidget* w, int widthTwips, int heightTwips)
 {
     w->setFixedSize(twipsToPx(w, widthTwips), twipsToPx(w, heightTwips));
 }
 
-namespace {
+namespace
+{
 
 QWidget* makeControl(const ControlSpec& s, QWidget* parent)
 {
     const QString caption = QString::fromUtf8(s.caption ? s.caption : "");
-    switch (s.kind) {
-    case Ctl::Label: {
-        auto* l = new QLabel(caption, parent);
-        l->setAlignment(Qt::AlignLeft | Qt::AlignTop);
-        l->setWordWrap(true);
-        return l;
-    }
-    case Ctl::ListBox: return new QListWidget(parent);
-    case Ctl::PictureBox: return new PictureBox(parent);
-    case Ctl::Panel: {
-        auto* f = new QFrame(parent);
-        f->setFrameStyle(QFrame::Panel | QFrame::Sunken);
-        return f;
-    }
-    case Ctl::Frame: return new QGroupBox(caption, parent);
-    case Ctl::Button: return new QPushButton(caption, parent);
-    case Ctl::TabControl: return new SSTab(2, parent);
-    case Ctl::TextBox: return new QLineEdit(caption, parent);
-    case Ctl::StatusBar: {
-        auto* bar = new QStatusBar(parent);
-        bar->setSizeGripEnabled(false);
-        auto* panel = new QLabel(bar);
-        panel->setObjectName(QStringLiteral("panel1"));
-        bar->addWidget(panel, 1);
-        return bar;
-    }
+    switch (s.kind)
+    {
+        case Ctl::Label:
+        {
+            auto* l = new QLabel(caption, parent);
+            l->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+            l->setWordWrap(true);
+            return l;
+        }
+        case Ctl::ListBox:
+            return new QListWidget(parent);
+        case Ctl::PictureBox:
+            return new PictureBox(parent);
+        case Ctl::Panel:
+        {
+            auto* f = new QFrame(parent);
+            f->setFrameStyle(QFrame::Panel | QFrame::Sunken);
+            return f;
+        }
+        case Ctl::Frame:
+            return new QGroupBox(caption, parent);
+        case Ctl::Button:
+            return new QPushButton(caption, parent);
+        case Ctl::TabControl:
+            return new SSTab(2, parent);
+        case Ctl::TextBox:
+            return new QLineEdit(caption, parent);
+        case Ctl::StatusBar:
+        {
+            auto* bar = new QStatusBar(parent);
+            bar->setSizeGripEnabled(false);
+            auto* panel = new QLabel(bar);
+            panel->setObjectName(QStringLiteral("panel1"));
+            bar->addWidget(panel, 1);
+            return bar;
+        }
     }
     return nullptr;
 }
@@ -61,10 +69,12 @@ QWidget* makeControl(const ControlSpec& s, QWidget* parent)
 
 FormControls::FormControls(QWidget* form, std::span<const ControlSpec> table)
 {
-    for (const ControlSpec& s : table) {
+    for (const ControlSpec& s : table)
+    {
         QWidget* parent = form;
         const QString container = QString::fromLatin1(s.container);
-        if (!container.isEmpty()) {
+        if (!container.isEmpty())
+        {
             const QStringList parts = container.split(QLatin1Char(':'));
             parent = controls_.value(parts.at(0));
             Q_ASSERT_X(parent, "FormControls", s.container);

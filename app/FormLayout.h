@@ -7,10 +7,26 @@
 
 // A form's controls as data: one row per control, read by buildForm. Positions
 // and sizes are twips relative to the container's top-left corner.
-enum class Ctl { Label, ListBox, PictureBox, Panel, Frame, Button, TabControl, TextBox, StatusBar };
-enum class Face { PGothic, Gothic };
+enum class Ctl
+{
+    Label,
+    ListBox,
+    PictureBox,
+    Panel,
+    Frame,
+    Button,
+    TabControl,
+    TextBox,
+    StatusBar
+};
+enum class Face
+{
+    PGothic,
+    Gothic
+};
 
-struct ControlSpec {
+struct ControlSpec
+{
     const char* name;
     Ctl kind;
     const char* container;  // "" for the form itself; "SSTab1:0" for a tab's page
@@ -24,7 +40,8 @@ int twipsToPx(const QWidget* w, double twips);
 
 // Creates the controls on `form`; the returned map finds each by its name.
 // The form itself is sized to `clientWidth` x `clientHeight` twips.
-class FormControls {
+class FormControls
+{
 public:
     FormControls(QWidget* form, std::span<const ControlSpec> table);
 

@@ -29,7 +29,8 @@ void printReadout(PictureBox* box, double x, double y, const QString& text)
     printAt(box, x, y, text);
 }
 
-namespace {
+namespace
+{
 
 using ByteHex = QString (*)(int16_t);
 
@@ -45,9 +46,11 @@ void startGrid(PictureBox* box)
 void printDataRows(PictureBox* box, int rows, ByteHex byteHex, std::array<QString, 18>& texts)
 {
     const AppState& s = app();
-    for (int j = 0; j < rows; ++j) {
+    for (int j = 0; j < rows; ++j)
+    {
         texts[j] = byteHex(int16_t(4 * j + 3)) + QLatin1Char(' ') + byteHex(int16_t(4 * j + 2)) +
-                   QLatin1Char(' ') + byteHex(int16_t(4 * j + 1)) + QLatin1Char(' ') + byteHex(int16_t(4 * j));
+                   QLatin1Char(' ') + byteHex(int16_t(4 * j + 1)) + QLatin1Char(' ') +
+                   byteHex(int16_t(4 * j));
         printAt(box, 3.0 * s.cellWidth, double(j + 1) * s.cellHeight, texts[j]);
     }
 }

@@ -6,21 +6,28 @@
 #include <QPainter>
 #include <cmath>
 
-namespace {
+namespace
+{
 
 int vbButton(Qt::MouseButton b)
 {
-    switch (b) {
-    case Qt::LeftButton: return 1;
-    case Qt::RightButton: return 2;
-    case Qt::MiddleButton: return 4;
-    default: return 0;
+    switch (b)
+    {
+        case Qt::LeftButton:
+            return 1;
+        case Qt::RightButton:
+            return 2;
+        case Qt::MiddleButton:
+            return 4;
+        default:
+            return 0;
     }
 }
 
 int vbShift(Qt::KeyboardModifiers m)
 {
-    return (m & Qt::ShiftModifier ? 1 : 0) | (m & Qt::ControlModifier ? 2 : 0) | (m & Qt::AltModifier ? 4 : 0);
+    return (m & Qt::ShiftModifier ? 1 : 0) | (m & Qt::ControlModifier ? 2 : 0) |
+           (m & Qt::AltModifier ? 4 : 0);
 }
 
 // Handlers speak in the classic key codes; only the arrows, space, digits and
@@ -28,16 +35,22 @@ int vbShift(Qt::KeyboardModifiers m)
 // keep its character code: '%', '&', '\'' and '(' would pass for the arrows.
 int vbKeyCode(int qtKey)
 {
-    switch (qtKey) {
-    case Qt::Key_Left: return vbKeyLeft;
-    case Qt::Key_Up: return vbKeyUp;
-    case Qt::Key_Right: return vbKeyRight;
-    case Qt::Key_Down: return vbKeyDown;
-    default: {
-        const bool classic = qtKey == Qt::Key_Space || (qtKey >= Qt::Key_0 && qtKey <= Qt::Key_9) ||
-                             (qtKey >= Qt::Key_A && qtKey <= Qt::Key_Z);
-        return classic ? qtKey : 0;
-    }
+    switch (qtKey)
+    {
+        case Qt::Key_Left:
+            return vbKeyLeft;
+        case Qt::Key_Up:
+            return vbKeyUp;
+        case Qt::Key_Right:
+            return vbKeyRight;
+        case Qt::Key_Down:
+            return vbKeyDown;
+        default:
+        {
+            const bool classic = qtKey == Qt::Key_Space || (qtKey >= Qt::Key_0 && qtKey <= Qt::Key_9) ||
+                                 (qtKey >= Qt::Key_A && qtKey <= Qt::Key_Z);
+            return classic ? qtKey : 0;
+        }
     }
 }
 
@@ -62,7 +75,8 @@ void PictureBox::ensureImage()
         return;
     QImage grown(want, QImage::Format_RGB32);
     grown.fill(Qt::white);
-    if (!image_.isNull()) {
+    if (!image_.isNull())
+    {
         QPainter p(&grown);
         p.drawImage(0, 0, image_);
     }
@@ -139,10 +153,7 @@ void PictureBox::FillBox(double x1, double y1, double x2, double y2, QRgb rgb)
     update();
 }
 
-void PictureBox::Refresh()
-{
-    repaint();
-}
+void PictureBox::Refresh() { repaint(); }
 
 QRgb PictureBox::pixelAtTwips(double x, double y) const
 {

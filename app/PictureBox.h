@@ -6,19 +6,20 @@
 // The one canvas every picture box of the program is made of. Coordinates are
 // twips from the top-left corner of the box; what is drawn stays on a backing
 // image until the box is cleared, also while the box is hidden or not yet shown.
-class PictureBox : public QWidget {
+class PictureBox : public QWidget
+{
     Q_OBJECT
 public:
     explicit PictureBox(QWidget* parent = nullptr);
 
     // Drawing operations, in the box's units (twips).
-    void Cls();                                  // white box, print position (0, 0)
-    void setForeColor(QRgb rgb);                 // colour of later text and points
+    void Cls();                   // white box, print position (0, 0)
+    void setForeColor(QRgb rgb);  // colour of later text and points
     QRgb foreColor() const { return fore_; }
-    void setDrawMode(int mode);                  // 13: the pen replaces the pixel
+    void setDrawMode(int mode);  // 13: the pen replaces the pixel
     int drawMode() const { return drawMode_; }
-    void Print(const QString& text);             // at the print position, then next line
-    void PSet(double x, double y);               // one point; moves the print position
+    void Print(const QString& text);  // at the print position, then next line
+    void PSet(double x, double y);    // one point; moves the print position
     void FillBox(double x1, double y1, double x2, double y2, QRgb rgb);
     void Refresh();
 
@@ -61,4 +62,10 @@ private:
 };
 
 // Key codes of the arrow keys as the handlers receive them.
-enum KeyCode : int { vbKeyLeft = 37, vbKeyUp = 38, vbKeyRight = 39, vbKeyDown = 40 };
+enum KeyCode : int
+{
+    vbKeyLeft = 37,
+    vbKeyUp = 38,
+    vbKeyRight = 39,
+    vbKeyDown = 40
+};

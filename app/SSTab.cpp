@@ -4,11 +4,13 @@
 #include <QTabBar>
 #include <algorithm>
 
-namespace {
+namespace
+{
 
 // Tabs share the strip evenly, whatever their captions, so both always show
 // and the strip never needs scroll buttons.
-class EvenTabBar : public QTabBar {
+class EvenTabBar : public QTabBar
+{
 public:
     using QTabBar::QTabBar;
 
@@ -36,7 +38,8 @@ SSTab::SSTab(int tabs, QWidget* parent) : QWidget(parent), bar_(new EvenTabBar(t
         " border-top-right-radius: 3px; padding: 4px 0px; background: palette(button); }"
         "QTabBar::tab:selected { background: palette(base); }"));
     bar_->setDrawBase(false);
-    for (int i = 0; i < tabs; ++i) {
+    for (int i = 0; i < tabs; ++i)
+    {
         bar_->addTab(QString());
         auto* page = new QWidget(this);
         page->setVisible(i == 0);

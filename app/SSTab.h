@@ -8,7 +8,8 @@ class QTabBar;
 // A tab control whose pages cover the whole control, tab strip included, so a
 // control placed on a tab is positioned from the control's own top-left corner
 // (a dump box at 480 twips sits just below the strip).
-class SSTab : public QWidget {
+class SSTab : public QWidget
+{
     Q_OBJECT
 public:
     SSTab(int tabs, QWidget* parent = nullptr);

@@ -27,7 +27,8 @@
 #include <QPushButton>
 #include <QStatusBar>
 
-namespace {
+namespace
+{
 
 constexpr int kClientWidth = 6390;
 constexpr int kClientHeight = 5820;
@@ -203,11 +204,19 @@ void Tavrinmain::Form_Load() {}
 
 void Tavrinmain::lstOrvel_Click()
 {
-    switch (app().dumpKind) {
-    case 0: readConfigRegs(); break;
-    case 1: readModeRegs(); break;
-    case 2: readEeprom(); break;
-    default: break;
+    switch (app().dumpKind)
+    {
+        case 0:
+            readConfigRegs();
+            break;
+        case 1:
+            readModeRegs();
+            break;
+        case 2:
+            readEeprom();
+            break;
+        default:
+            break;
     }
 }
 
@@ -245,7 +254,8 @@ void Tavrinmain::closeEvent(QCloseEvent* e)
 
 // ---- Readers ---------------------------------------------------------------
 
-namespace {
+namespace
+{
 
 // Stores the low `count` bytes of v, least significant first.
 void storeBytes(std::array<uint8_t, 68>& buffer, int at, int32_t v, int count)
@@ -257,9 +267,10 @@ void storeBytes(std::array<uint8_t, 68>& buffer, int at, int32_t v, int count)
 }  // namespace
 
 // What tells the two register dumps apart; the reading itself is the same.
-struct RegisterDump {
+struct RegisterDump
+{
     const char* title;
-    int16_t(LUMBRA_CALL* Module1::Table::*read)(int32_t, int32_t, int32_t*);
+    int16_t (LUMBRA_CALL* Module1::Table::*read)(int32_t, int32_t, int32_t*);
     int registers;
     int16_t shortGrid;
     const char* failure;
@@ -267,12 +278,23 @@ struct RegisterDump {
     int16_t kind;
 };
 
-namespace {
+namespace
+{
 
-constexpr RegisterDump kConfigDump = {"コンフィグレジスタ", &Module1::Table::PciReadConfigReg, 17, 0,
-                                      "コンフィグレジスタ読み込み失敗", "コンフィグレジスタ読み込み成功", 0};
-constexpr RegisterDump kModeDump = {"モードレジスタ", &Module1::Table::OrvelReadModeReg, 16, 1,
-                                    "モードレジスタ読み込み失敗", "モードレジスタ読み込み成功", 1};
+constexpr RegisterDump kConfigDump = {"コンフィグレジスタ",
+                                      &Module1::Table::PciReadConfigReg,
+                                      17,
+                                      0,
+                                      "コンフィグレジスタ読み込み失敗",
+                                      "コンフィグレジスタ読み込み成功",
+                                      0};
+constexpr RegisterDump kModeDump = {"モードレジスタ",
+                                    &Module1::Table::OrvelReadModeReg,
+                                    16,
+                                    1,
+                                    "モードレジスタ読み込み失敗",
+                                    "モードレジスタ読み込み成功",
+                                    1};
 
 }  // namespace
 
@@ -289,9 +311,11 @@ void Tavrinmain::readRegisters(const RegisterDump& dump)
     SSTab1->setTabCaption(1, QString());
     SSTab1->setTabCaption(0, QStringLiteral("レジスタ"));
     const int32_t chip = chipNumber();
-    for (int i = 0; i < dump.registers; ++i) {
+    for (int i = 0; i < dump.registers; ++i)
+    {
         int32_t v = 0;
-        if ((Module1::lib.*dump.read)(chip, 4 * i, &v) == 0) {
+        if ((Module1::lib.*dump.read)(chip, 4 * i, &v) == 0)
+        {
             setStatus(QString::fromUtf8(dump.failure));
             return;
         }
@@ -313,9 +337,11 @@ void Tavrinmain::readEeprom()
     SSTab1->setTabCaption(0, QStringLiteral("EEPROM1"));
     SSTab1->setTabCaption(1, QStringLiteral("EEPROM2"));
     const int32_t chip = chipNumber();
-    for (int i = 0; i <= 63; ++i) {
+    for (int i = 0; i <= 63; ++i)
+    {
         int32_t v = 0;
-        if (Module1::lib.OrvelReadEep(chip, i, &v) == 0) {
+        if (Module1::lib.OrvelReadEep(chip, i, &v) == 0)
+        {
             setStatus(QStringLiteral("EEPROM読み込み失敗"));
             return;
         }
@@ -333,7 +359,8 @@ void Tavrinmain::readEeprom()
 
 // ---- Dump tabs and cursor --------------------------------------------------
 
-namespace {
+namespace
+{
 
 constexpr uint32_t kCursorFill = 0x00FF00;
 
@@ -359,7 +386,8 @@ void eraseCursor(PictureBox* box, const std::array<QString, 18>& rows, bool noRo
 void Tavrinmain::SSTab1_Click(int previousTab)
 {
     const AppState& s = app();
-    if (s.firstCursor == 0) {
+    if (s.firstCursor == 0)
+    {
         if (previousTab == 0)
             eraseCursor(picDump, s.dumpRows, s.dumpKind == 1 || s.dumpKind == 2);
         else
@@ -372,7 +400,8 @@ void Tavrinmain::SSTab1_Click(int previousTab)
 void Tavrinmain::picDump_MouseDown(int, int, float x, float y) { moveDumpCursor(x, y, 0); }
 void Tavrinmain::picDump2_MouseDown(int, int, float x, float y) { moveDumpCursor(x, y, 1); }
 
-namespace {
+namespace
+{
 
 // Where an arrow key sends the cursor; Left and Up step one cell and leave the
 // snapping to moveDumpCursor. Other keys go nowhere.
@@ -381,12 +410,22 @@ bool arrowTarget(int keyCode, float& x, float& y)
     const AppState& s = app();
     x = s.cursorX;
     y = s.cursorY;
-    switch (keyCode) {
-    case vbKeyLeft: x -= s.cellWidth; return true;
-    case vbKeyUp: y -= s.cellHeight; return true;
-    case vbKeyRight: x += (s.dumpKind == 2 ? 6 : 3) * s.cellWidth; return true;
-    case vbKeyDown: y += s.cellHeight; return true;
-    default: return false;
+    switch (keyCode)
+    {
+        case vbKeyLeft:
+            x -= s.cellWidth;
+            return true;
+        case vbKeyUp:
+            y -= s.cellHeight;
+            return true;
+        case vbKeyRight:
+            x += (s.dumpKind == 2 ? 6 : 3) * s.cellWidth;
+            return true;
+        case vbKeyDown:
+            y += s.cellHeight;
+            return true;
+        default:
+            return false;
     }
 }
 
@@ -433,15 +472,19 @@ void Tavrinmain::moveDumpCursor(float x, float y, int16_t which)
     s.cursorY = float(row * s.cellHeight);
 
     box->setForeColor(kGreen);
-    box->FillBox(s.cursorX, s.cursorY, s.cursorX + width * s.cellWidth, s.cursorY + s.cellHeight, kCursorFill);
+    box->FillBox(s.cursorX, s.cursorY, s.cursorX + width * s.cellWidth, s.cursorY + s.cellHeight,
+                 kCursorFill);
     printAt(box, 3.0 * s.cellWidth, s.cursorY, rows[row - 1]);
 
-    if (!eeprom) {
+    if (!eeprom)
+    {
         s.editAddr = 4 * (row - 1) + 3 - (col - 3) / 3;
         s.editData = s.regData[s.editAddr];
         lbloffset->setText(hexPad(s.editAddr, 2));
         lbldata->setText(hexPad(s.editData, 2));
-    } else {
+    }
+    else
+    {
         const int word = 2 * (row - 1) + 1 - (col - 3) / 6 + (which != 0 ? 32 : 0);
         const int value = which != 0 ? s.eepData[2 * word + 1 - 64] * 256 + s.eepData[2 * word - 64]
                                      : s.regData[2 * word + 1] * 256 + s.regData[2 * word];
@@ -455,11 +498,19 @@ void Tavrinmain::moveDumpCursor(float x, float y, int16_t which)
 
 void Tavrinmain::picDump_DblClick()
 {
-    switch (app().dumpKind) {
-    case 0: frmConWr::showModal(); break;
-    case 1: frmModeWr::showModal(); break;
-    case 2: frmEepWr::showModal(); break;
-    default: break;
+    switch (app().dumpKind)
+    {
+        case 0:
+            frmConWr::showModal();
+            break;
+        case 1:
+            frmModeWr::showModal();
+            break;
+        case 2:
+            frmEepWr::showModal();
+            break;
+        default:
+            break;
     }
 }
 
@@ -471,7 +522,8 @@ void Tavrinmain::picDump2_DblClick()
 
 // ---- Board I/O panel -------------------------------------------------------
 
-namespace {
+namespace
+{
 
 constexpr double kPortTextX = 500;
 constexpr double kCounterTextX = 300;
@@ -480,10 +532,11 @@ constexpr double kReadoutTextY = 50;
 // A good read is printed into its box; a failed one leaves the box as it was
 // and only changes the status line. A white point moves the print position
 // without showing on the white box.
-void showRead(Tavrinmain& w, int16_t status, PictureBox* box, double x, const QString& text, const QString& success,
-              const QString& failure)
+void showRead(Tavrinmain& w, int16_t status, PictureBox* box, double x, const QString& text,
+              const QString& success, const QString& failure)
 {
-    if (status == 0) {
+    if (status == 0)
+    {
         w.setStatus(failure);
         return;
     }
@@ -554,14 +607,16 @@ void Tavrinmain::btnIntOpen_Click()
     const int32_t chip = chipNumber();
     // An emptied box has no count to open with; nothing goes to the board then.
     const std::optional<uint16_t> pulses = pulseCountIn(txtPls);
-    if (!pulses) {
+    if (!pulses)
+    {
         rejectPulseCount(txtPls);
         return;
     }
     Module1::lib.TavrinInitCadmir(chip, 0, 0);
     const int16_t status = Module1::lib.TavrinOpenIntr(chip, *pulses);
     Module1::lib.TavrinUnmaskIntr();
-    if (status == 0) {
+    if (status == 0)
+    {
         setStatus(QStringLiteral("割り込みオープン失敗"));
         return;
     }
@@ -575,7 +630,8 @@ void Tavrinmain::btnIntClose_Click()
 {
     AppState& s = app();
     Module1::lib.TavrinMaskIntr();
-    if (Module1::lib.TavrinCloseIntr(s.intrHandle) == 0) {
+    if (Module1::lib.TavrinCloseIntr(s.intrHandle) == 0)
+    {
         setStatus(QStringLiteral("割り込みクローズ失敗"));
         return;
     }
@@ -621,7 +677,8 @@ void Tavrinmain::btnEepInit_Click()
     ask.setDefaultButton(QMessageBox::Ok);
     if (ask.exec() != QMessageBox::Ok)
         return;
-    if (Module1::lib.TavrinInitEep(chip) == 0) {
+    if (Module1::lib.TavrinInitEep(chip) == 0)
+    {
         setStatus(QStringLiteral("EEPROM初期化失敗"));
         return;
     }

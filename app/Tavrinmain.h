@@ -16,7 +16,8 @@ struct RegisterDump;
 
 // The program's only main window: device list, the two dump boxes on their
 // tabs, the cursor readout, the board I/O panel, menus and status line.
-class Tavrinmain : public QMainWindow {
+class Tavrinmain : public QMainWindow
+{
     Q_OBJECT
 public:
     // The first reference creates the window, hidden.

@@ -7,10 +7,7 @@
 #include <QLabel>
 #include <algorithm>
 
-void printAtOrigin(PictureBox* box, double x, const QString& text)
-{
-    printAt(box, x, 100, text);
-}
+void printAtOrigin(PictureBox* box, double x, const QString& text) { printAt(box, x, 100, text); }
 
 void HexField::load(PictureBox* box, int32_t value)
 {
@@ -44,12 +41,22 @@ void HexField::keyDown(int keyCode)
 {
     if (waitsForClick())
         return;
-    switch (keyCode) {
-    case vbKeyLeft: showDigit(std::max(1, digitPos_ - 1)); break;
-    case vbKeyRight: showDigit(digitPos_ == 0 ? shape_.digits : std::min<int>(shape_.digits, digitPos_ + 1)); break;
-    case vbKeyUp: incDigit(); break;
-    case vbKeyDown: decDigit(); break;
-    default: break;
+    switch (keyCode)
+    {
+        case vbKeyLeft:
+            showDigit(std::max(1, digitPos_ - 1));
+            break;
+        case vbKeyRight:
+            showDigit(digitPos_ == 0 ? shape_.digits : std::min<int>(shape_.digits, digitPos_ + 1));
+            break;
+        case vbKeyUp:
+            incDigit();
+            break;
+        case vbKeyDown:
+            decDigit();
+            break;
+        default:
+            break;
     }
 }
 
@@ -65,7 +72,8 @@ void HexField::keyPress(int charCode)
     if (waitsForClick())
         return;
     // The first key with no digit chosen yet only chooses the last digit.
-    if (digitPos_ == 0) {
+    if (digitPos_ == 0)
+    {
         showDigit(shape_.digits);
         return;
     }
@@ -84,7 +92,8 @@ void HexField::stepDigit(int by)
 {
     if (waitsForClick())
         return;
-    if (digitPos_ == 0) {
+    if (digitPos_ == 0)
+    {
         showDigit(1);
         return;
     }
@@ -138,7 +147,8 @@ WriteDialog::WriteDialog(const QString& caption, int clientWidth, int clientHeig
 void WriteDialog::setTabIndexOrder(std::initializer_list<QWidget*> order)
 {
     QWidget* previous = nullptr;
-    for (QWidget* w : order) {
+    for (QWidget* w : order)
+    {
         if (previous)
             QWidget::setTabOrder(previous, w);
         previous = w;

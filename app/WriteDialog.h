@@ -26,7 +26,8 @@ inline constexpr double kAddressOriginX = 300;
 // Fill of the selected digit's cell: the same green as the dump cursor.
 inline constexpr QRgb kDigitBoxFill = 0x00FF00;
 
-struct FieldShape {
+struct FieldShape
+{
     int digits;
     int originX;
     // The byte field answers the very first key even before a digit has been
@@ -41,7 +42,8 @@ inline constexpr FieldShape kWordField{4, 200, false};
 // The value a write dialog is about to write, shown in its picData as a row of
 // hex digits that the user changes one digit at a time. Each dialog owns one;
 // it lives as long as the dialog is loaded.
-class HexField {
+class HexField
+{
 public:
     explicit HexField(FieldShape shape) : shape_(shape) {}
 
@@ -86,7 +88,8 @@ extern const ControlSpec kAddressedWriteLayout[6];
 // A write dialog's window: top-level and modal with no owner, laid out from
 // its table. Each opening is a fresh instance, so it starts from the
 // application state with no digit selected; the buttons unload it.
-class WriteDialog : public QDialog {
+class WriteDialog : public QDialog
+{
     Q_OBJECT
 public:
     const HexField& field() const { return field_; }
@@ -100,8 +103,8 @@ public:
     QPushButton* btnCansel = nullptr;
 
 protected:
-    WriteDialog(const QString& caption, int clientWidth, int clientHeight, std::span<const ControlSpec> layout,
-                FieldShape shape);
+    WriteDialog(const QString& caption, int clientWidth, int clientHeight,
+                std::span<const ControlSpec> layout, FieldShape shape);
 
     // Keyboard order, lowest tab index first; the first control has the focus
     // when the dialog opens.
@@ -130,8 +133,10 @@ template <class Form>
 void wireWriteDialog(Form* f)
 {
     QObject::connect(f->picData, &PictureBox::mouseDown, f,
-                     [f](int button, int shift, float x, float y) { f->picData_MouseDown(button, shift, x, y); });
-    QObject::connect(f->picData, &PictureBox::keyDown, f, [f](int key, int shift) { f->picData_KeyDown(key, shift); });
+                     [f](int button, int shift, float x, float y)
+                     { f->picData_MouseDown(button, shift, x, y); });
+    QObject::connect(f->picData, &PictureBox::keyDown, f,
+                     [f](int key, int shift) { f->picData_KeyDown(key, shift); });
     QObject::connect(f->picData, &PictureBox::keyPress, f, [f](int ch) { f->picData_KeyPress(ch); });
     QObject::connect(f->btnWrite, &QPushButton::clicked, f, [f] { f->btnWrite_Click(); });
     QObject::connect(f->btnCansel, &QPushButton::clicked, f, [f] { f->btnCansel_Click(); });

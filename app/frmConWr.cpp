@@ -6,7 +6,8 @@
 
 #include <array>
 
-namespace {
+namespace
+{
 
 const RegisterBank kConfigBank = {
     &Module1::Table::PciReadConfigReg,
@@ -60,13 +61,16 @@ void writeRegisterByte(const RegisterBank& bank, int32_t newByte)
     for (int k = 0; k < 4; ++k)
         bytes[k] = s.regData[base + k];
     bytes[s.editAddr % 4] = uint8_t(newByte);
-    const uint32_t value = uint32_t(bytes[3]) << 24 | uint32_t(bytes[2]) << 16 | uint32_t(bytes[1]) << 8 | bytes[0];
+    const uint32_t value =
+        uint32_t(bytes[3]) << 24 | uint32_t(bytes[2]) << 16 | uint32_t(bytes[1]) << 8 | bytes[0];
     const bool written = (Module1::lib.*bank.write)(chip, base, int32_t(value)) != 0;
 
     bool allRead = true;
-    for (int i = 0; i < bank.registers; ++i) {
+    for (int i = 0; i < bank.registers; ++i)
+    {
         int32_t r = 0;
-        if ((Module1::lib.*bank.read)(chip, 4 * i, &r) == 0) {
+        if ((Module1::lib.*bank.read)(chip, 4 * i, &r) == 0)
+        {
             w.setStatus(QString::fromUtf8(bank.readFailed));
             allRead = false;
             continue;

@@ -4,7 +4,8 @@
 #include "devctl/Module1.h"
 
 // Changes one byte of the selected chip's configuration registers.
-class frmConWr : public WriteDialog {
+class frmConWr : public WriteDialog
+{
     Q_OBJECT
 public:
     // Loads the dialog, runs it modally and unloads it when it closes.
@@ -25,7 +26,8 @@ public:
 
 // A bank of 32-bit registers that the dump shows and edits byte by byte: the
 // configuration registers here, the mode registers in frmModeWr.
-struct RegisterBank {
+struct RegisterBank
+{
     PciReadConfigReg_fn Module1::Table::*read;
     PciWriteConfigReg_fn Module1::Table::*write;
     int registers;
@@ -39,4 +41,3 @@ struct RegisterBank {
 // `newByte`, reads the whole bank back into regData, redraws the dump and
 // empties the cursor readout.
 void writeRegisterByte(const RegisterBank& bank, int32_t newByte);
-

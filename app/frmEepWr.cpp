@@ -27,9 +27,11 @@ void frmEepWr::btnWrite_Click()
     const bool written = Module1::lib.OrvelWriteEep(chip, s.editAddr, field_.dataValue()) != 0;
 
     bool allRead = true;
-    for (int32_t a = 0; a <= 63; ++a) {
+    for (int32_t a = 0; a <= 63; ++a)
+    {
         int32_t word = 0;
-        if (Module1::lib.OrvelReadEep(chip, a, &word) == 0) {
+        if (Module1::lib.OrvelReadEep(chip, a, &word) == 0)
+        {
             Tavrinmain::instance().setStatus(QStringLiteral("EEPROM読み込み失敗"));
             allRead = false;
             continue;

@@ -3,7 +3,8 @@
 #include "WriteDialog.h"
 
 // Changes one 16-bit word of the selected chip's EEPROM.
-class frmEepWr : public WriteDialog {
+class frmEepWr : public WriteDialog
+{
     Q_OBJECT
 public:
     // Loads the dialog, runs it modally and unloads it when it closes.

@@ -8,7 +8,8 @@
 #include <QLabel>
 #include <QPushButton>
 
-namespace {
+namespace
+{
 
 constexpr int kClientWidth = 4335;
 constexpr int kClientHeight = 3855;
@@ -89,8 +90,8 @@ void frmIntrStat::Form_Load()
     std::array<uint8_t, LUMBRA_INTR_RECORD_SIZE> record{};
     Module1::lib.TavrinReadIntrStat(record.data());
 
-    lblHan->setText(QStringLiteral("0x") + hexPad(record[3], 2) + hexPad(record[2], 2) + hexPad(record[1], 2) +
-                    hexPad(record[0], 2));
+    lblHan->setText(QStringLiteral("0x") + hexPad(record[3], 2) + hexPad(record[2], 2) +
+                    hexPad(record[1], 2) + hexPad(record[0], 2));
     lblIrq->setText(QString::number(littleEndian(record, 4, 2)));
     lblNum->setText(QString::number(littleEndian(record, 6, 2)));
     lblPls->setText(QString::number(littleEndian(record, 8, 2)));

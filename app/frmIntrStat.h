@@ -10,7 +10,8 @@ class QPushButton;
 
 // The status of the open counter interrupt, read once when the dialog loads;
 // to see newer values the user closes it and opens it again.
-class frmIntrStat : public QDialog {
+class frmIntrStat : public QDialog
+{
     Q_OBJECT
 public:
     explicit frmIntrStat(QWidget* parent = nullptr);

@@ -3,7 +3,8 @@
 #include "frmConWr.h"
 #include "start.h"
 
-namespace {
+namespace
+{
 
 // Sixteen registers: bytes 64 to 67 of regData are never read back here.
 const RegisterBank kModeBank = {

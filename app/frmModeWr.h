@@ -3,7 +3,8 @@
 #include "WriteDialog.h"
 
 // Changes one byte of the selected chip's mode registers.
-class frmModeWr : public WriteDialog {
+class frmModeWr : public WriteDialog
+{
     Q_OBJECT
 public:
     // Loads the dialog, runs it modally and unloads it when it closes.

@@ -5,7 +5,8 @@
 #include "devctl/Module1.h"
 #include "start.h"
 
-namespace {
+namespace
+{
 
 // clang-format off
 constexpr ControlSpec kControls[] = {
@@ -21,8 +22,7 @@ constexpr ControlSpec kControls[] = {
 void frmOutpWr::showModal() { runModal<frmOutpWr>(); }
 
 // picData comes first, so keys act on the field as soon as the dialog opens.
-frmOutpWr::frmOutpWr()
-    : WriteDialog(QStringLiteral("出力ポート書き込み"), 2640, 1170, kControls, kByteField)
+frmOutpWr::frmOutpWr() : WriteDialog(QStringLiteral("出力ポート書き込み"), 2640, 1170, kControls, kByteField)
 {
     setTabIndexOrder({picData, btnCansel, btnWrite});
     wireWriteDialog(this);
@@ -36,11 +36,14 @@ void frmOutpWr::btnWrite_Click()
     AppState& s = app();
     Tavrinmain& w = Tavrinmain::instance();
     const uint8_t value = uint8_t(field_.dataValue());
-    if (Module1::lib.TavrinWriteOutport(w.chipNumber(), value) != 0) {
+    if (Module1::lib.TavrinWriteOutport(w.chipNumber(), value) != 0)
+    {
         w.setStatus(QStringLiteral("出力ポート書き込み成功"));
         s.outpValue = value;
         printReadout(w.picOutp, 500, 50, hexPad(value, 2));
-    } else {
+    }
+    else
+    {
         w.setStatus(QStringLiteral("出力ポート書き込み失敗"));
     }
     unload();

@@ -3,7 +3,8 @@
 #include "WriteDialog.h"
 
 // Writes a new byte to the selected board's output port.
-class frmOutpWr : public WriteDialog {
+class frmOutpWr : public WriteDialog
+{
     Q_OBJECT
 public:
     // Loads the dialog, runs it modally and unloads it when it closes.

@@ -7,7 +7,8 @@
 #include <QLineEdit>
 #include <QValidator>
 
-namespace numOnly {
+namespace numOnly
+{
 
 void filterNumKey(int& keyAscii, int16_t allowDot)
 {
@@ -23,13 +24,15 @@ void filterNumKey(int& keyAscii, int16_t allowDot)
     keyAscii = 0;
 }
 
-namespace {
+namespace
+{
 
 bool isDigit(QChar c) { return c >= QLatin1Char('0') && c <= QLatin1Char('9'); }
 
 // Pasted, dropped and composed text never passes the key filter, so whatever
 // arrives whole is cut down to its digits here.
-class DigitsOnly : public QValidator {
+class DigitsOnly : public QValidator
+{
 public:
     using QValidator::QValidator;
 
@@ -37,7 +40,8 @@ public:
     {
         QString kept;
         int keptPos = 0;
-        for (qsizetype i = 0; i < input.size(); ++i) {
+        for (qsizetype i = 0; i < input.size(); ++i)
+        {
             if (!isDigit(input.at(i)))
                 continue;
             kept += input.at(i);
@@ -71,27 +75,29 @@ bool NumBoxEvents::eventFilter(QObject* watched, QEvent* event)
 {
     if (watched != box_)
         return false;
-    switch (event->type()) {
-    case QEvent::FocusIn:
-        if (userMovedFocus(event))
-            emit gotFocus();
-        return false;
-    case QEvent::FocusOut:
-        if (userMovedFocus(event))
-            emit lostFocus();
-        return false;
-    case QEvent::KeyPress: {
-        const auto* key = static_cast<const QKeyEvent*>(event);
-        // Shortcuts (copy, paste, undo) edit rather than type, and Tab moves
-        // on; what a shortcut brings in is still held to digits by the validator.
-        if (key->modifiers() & (Qt::ControlModifier | Qt::MetaModifier))
+    switch (event->type())
+    {
+        case QEvent::FocusIn:
+            if (userMovedFocus(event))
+                emit gotFocus();
             return false;
-        if (key->key() == Qt::Key_Tab || key->key() == Qt::Key_Backtab)
+        case QEvent::FocusOut:
+            if (userMovedFocus(event))
+                emit lostFocus();
             return false;
-        return typed(key->text());
-    }
-    default:
-        return false;
+        case QEvent::KeyPress:
+        {
+            const auto* key = static_cast<const QKeyEvent*>(event);
+            // Shortcuts (copy, paste, undo) edit rather than type, and Tab moves
+            // on; what a shortcut brings in is still held to digits by the validator.
+            if (key->modifiers() & (Qt::ControlModifier | Qt::MetaModifier))
+                return false;
+            if (key->key() == Qt::Key_Tab || key->key() == Qt::Key_Backtab)
+                return false;
+            return typed(key->text());
+        }
+        default:
+            return false;
     }
 }
 
@@ -102,7 +108,8 @@ bool NumBoxEvents::typed(const QString& text)
     if (text.isEmpty())
         return false;
     QString kept;
-    for (const QChar c : text) {
+    for (const QChar c : text)
+    {
         int code = c.unicode();
         emit keyPress(code);
         if (code > 0 && code <= 0xFFFF)
@@ -110,7 +117,8 @@ bool NumBoxEvents::typed(const QString& text)
     }
     if (kept == text)
         return false;
-    for (const QChar c : kept) {
+    for (const QChar c : kept)
+    {
         if (c == QLatin1Char('\b'))
             box_->backspace();
         else

@@ -6,7 +6,8 @@
 class QLineEdit;
 
 // The numeric key filter shared by the program's number boxes.
-namespace numOnly {
+namespace numOnly
+{
 
 // Looks at one typed character for the text box in app().keyFilterBox (set
 // it first): digits and backspace pass, one "." passes when allowDot is 1 and
@@ -17,7 +18,8 @@ void filterNumKey(int& keyAscii, int16_t allowDot);
 // text box events the form handlers are written against, and keeps the box to
 // digits whatever road text takes into it (paste, drag and drop, input
 // methods), since only typed characters reach a KeyPress handler.
-class NumBoxEvents : public QObject {
+class NumBoxEvents : public QObject
+{
     Q_OBJECT
 public:
     explicit NumBoxEvents(QLineEdit* box);

@@ -15,8 +15,10 @@ AppState& app()
     return state;
 }
 
-namespace start {
-namespace {
+namespace start
+{
+namespace
+{
 
 EndFunction endFunction = [](int code) { QCoreApplication::exit(code); };
 
@@ -61,7 +63,8 @@ bool Main()
     s.hdrWord = QStringLiteral("    +1    +0  ");
     drawRegisterGrid(0);
 
-    if (Module1::lib.PciOpenDevice() == 0) {
+    if (Module1::lib.PciOpenDevice() == 0)
+    {
         QMessageBox box(QMessageBox::NoIcon, kTitle, QStringLiteral("Ｖｘｄをオープンできませんでした"),
                         QMessageBox::Ok);
         box.exec();
@@ -74,7 +77,8 @@ bool Main()
     else
         w.setStatus(QStringLiteral("Orvelを発見できませんでした。"));
 
-    for (int32_t i = 1; i <= s.deviceCount; ++i) {
+    for (int32_t i = 1; i <= s.deviceCount; ++i)
+    {
         Module1::lib.PciRegisterDevice(i);
         w.lstOrvel->addItem(QStringLiteral("%1 - Orvel").arg(i));
     }

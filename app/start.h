@@ -8,7 +8,8 @@ class QLineEdit;
 
 // The process-wide state every window of the program shares. One instance,
 // reached through app(); everything runs on the window thread, so no locking.
-struct AppState {
+struct AppState
+{
     QString hdrDword;
     QString hdrWord;
     std::array<QString, 18> dumpRows;
@@ -21,18 +22,19 @@ struct AppState {
     int16_t cellHeight = 0;
     int16_t firstCursor = 0;  // -1 true, 0 false
     int16_t deviceCount = 0;
-    int16_t dumpKind = 0;     // 0 configuration registers, 1 mode registers, 2 EEPROM
+    int16_t dumpKind = 0;  // 0 configuration registers, 1 mode registers, 2 EEPROM
     int32_t editAddr = 0;
     int32_t editData = 0;
     uint8_t outpValue = 0;
-    int32_t intrHandle = 0;   // chip of the open counter interrupt, 0 when none
+    int32_t intrHandle = 0;  // chip of the open counter interrupt, 0 when none
     QLineEdit* keyFilterBox = nullptr;
     int32_t pulseCount = 100;
 };
 
 AppState& app();
 
-namespace start {
+namespace start
+{
 
 // The program's title: the caption of its message boxes.
 inline const QString kTitle = QStringLiteral("tavrin");

@@ -8,7 +8,8 @@
 #include <QLabel>
 #include <QPushButton>
 
-namespace {
+namespace
+{
 
 constexpr int kClientWidth = 4800;
 constexpr int kClientHeight = 1365;
@@ -79,7 +80,8 @@ void version::Form_Load()
     const unsigned major = v / 256;
     const unsigned minor = v - 256 * major;
     const QString prefix = QStringLiteral("VxDバージョン ： %1.").arg(major);
-    Label4->setText(minor > 9 ? prefix + QString::number(minor) : prefix + QLatin1Char('0') + QString::number(minor));
+    Label4->setText(minor > 9 ? prefix + QString::number(minor)
+                              : prefix + QLatin1Char('0') + QString::number(minor));
 }
 
 void version::btnOK_Click() { accept(); }

@@ -8,7 +8,8 @@ class QPushButton;
 
 // The about dialog: the program's version and that of the library's driver,
 // which is asked for afresh at every opening.
-class version : public QDialog {
+class version : public QDialog
+{
     Q_OBJECT
 public:
     explicit version(QWidget* parent = nullptr);

@@ -2,11 +2,14 @@
 
 #include <algorithm>
 
-namespace lumbra {
+namespace lumbra
+{
 
-namespace {
+namespace
+{
 
-struct RegisterBits {
+struct RegisterBits
+{
     uint32_t writable;
     uint32_t clearOnOne;  // status bits a write of 1 clears
 };
@@ -25,22 +28,23 @@ constexpr std::array<RegisterBits, 17> kConfigBits = {{
     {0, 0},
     {0, 0},
     {0, 0},
-    {0, 0},                    // 0x28 CardBus CIS pointer
-    {0, 0},                    // 0x2C subsystem IDs, loaded from the EEPROM
-    {0, 0},                    // 0x30 no expansion ROM
-    {0, 0},                    // 0x34 no capabilities list
-    {0, 0},                    // 0x38 reserved
-    {0x000000FF, 0},           // 0x3C interrupt line; pin INTA, MIN_GNT, MAX_LAT fixed
-    {0xFFFFFFFF, 0},           // 0x40 local bus control
+    {0, 0},           // 0x28 CardBus CIS pointer
+    {0, 0},           // 0x2C subsystem IDs, loaded from the EEPROM
+    {0, 0},           // 0x30 no expansion ROM
+    {0, 0},           // 0x34 no capabilities list
+    {0, 0},           // 0x38 reserved
+    {0x000000FF, 0},  // 0x3C interrupt line; pin INTA, MIN_GNT, MAX_LAT fixed
+    {0xFFFFFFFF, 0},  // 0x40 local bus control
 }};
 
-constexpr uint32_t kIoBase = 0xD001;         // bit 0: I/O space indicator
+constexpr uint32_t kIoBase = 0xD001;  // bit 0: I/O space indicator
 constexpr uint32_t kMemoryBase = 0xFEB00000;
 
 // Lines a BIOS of the board's era would hand out; boards beyond them get APIC lines.
 constexpr std::array<uint8_t, 8> kInterruptLines = {11, 10, 9, 5, 7, 3, 4, 15};
 
-struct ModeRegister {
+struct ModeRegister
+{
     uint32_t reset;
     uint32_t writable;
 };
@@ -67,7 +71,8 @@ constexpr std::array<ModeRegister, 16> kModeRegisters = {{
     {0x00000000, 0},           // 0x3C reserved
 }};
 
-std::optional<size_t> registerIndex(int32_t offset, size_t count) {
+std::optional<size_t> registerIndex(int32_t offset, size_t count)
+{
     if (offset < 0 || offset % 4 != 0 || static_cast<size_t>(offset / 4) >= count)
         return std::nullopt;
     return static_cast<size_t>(offset / 4);
@@ -75,26 +80,34 @@ std::optional<size_t> registerIndex(int32_t offset, size_t count) {
 
 }  // namespace
 
-Board::Eeprom Board::factoryEeprom(int32_t chip) {
+Board::Eeprom Board::factoryEeprom(int32_t chip)
+{
     Eeprom words;
     words.fill(0xFFFF);  // erased cells
     const uint16_t image[] = {
-        kVendorId, kDeviceId,                  // the IDs the chip answers with
-        kVendorId, 0x0001,                     // subsystem vendor and subsystem
-        0x1180,    0x0001,                     // class 0x1180 (other data acquisition), revision 1
-        0x0001,    0x0000,                     // interrupt pin INTA
+        kVendorId,
+        kDeviceId,  // the IDs the chip answers with
+        kVendorId,
+        0x0001,  // subsystem vendor and subsystem
+        0x1180,
+        0x0001,  // class 0x1180 (other data acquisition), revision 1
+        0x0001,
+        0x0000,                                // interrupt pin INTA
         static_cast<uint16_t>(0x1000 + chip),  // serial number, low word first
         0x00A1,
-        0x1F03,    0x0202,                     // local bus configuration and timing at power-up
+        0x1F03,
+        0x0202,  // local bus configuration and timing at power-up
     };
     std::copy(std::begin(image), std::end(image), words.begin());
     uint16_t sum = 0;
-    for (int i = 0; i < kEepromWords - 1; ++i) sum = static_cast<uint16_t>(sum + words[i]);
+    for (int i = 0; i < kEepromWords - 1; ++i)
+        sum = static_cast<uint16_t>(sum + words[i]);
     words[kEepromWords - 1] = static_cast<uint16_t>(-sum);
     return words;
 }
 
-Board::Board(int32_t chip, const Eeprom& eeprom) : chip_(chip), eeprom_(eeprom) {
+Board::Board(int32_t chip, const Eeprom& eeprom) : chip_(chip), eeprom_(eeprom)
+{
     const auto index = static_cast<uint32_t>(chip - 1);
     config_[0x00 / 4] = uint32_t{kDeviceId} << 16 | kVendorId;
     config_[0x04 / 4] = 0x02000003;  // medium DEVSEL timing; I/O and memory decoding on
@@ -107,19 +120,25 @@ Board::Board(int32_t chip, const Eeprom& eeprom) : chip_(chip), eeprom_(eeprom) 
                              ? kInterruptLines[index]
                              : static_cast<uint8_t>(16 + index - kInterruptLines.size());
     config_[0x3C / 4] = 0x00000100 | line;
-    for (size_t i = 0; i < mode_.size(); ++i) mode_[i] = kModeRegisters[i].reset;
+    for (size_t i = 0; i < mode_.size(); ++i)
+        mode_[i] = kModeRegisters[i].reset;
 }
 
-std::optional<uint32_t> Board::readConfig(int32_t offset) const {
+std::optional<uint32_t> Board::readConfig(int32_t offset) const
+{
     const auto index = registerIndex(offset, config_.size());
-    if (!index) return std::nullopt;
+    if (!index)
+        return std::nullopt;
     return config_[*index];
 }
 
-bool Board::writeConfig(int32_t offset, uint32_t value) {
+bool Board::writeConfig(int32_t offset, uint32_t value)
+{
     const auto index = registerIndex(offset, config_.size());
-    if (!index) return false;
-    if (*index < kConfigBits.size()) {
+    if (!index)
+        return false;
+    if (*index < kConfigBits.size())
+    {
         const auto bits = kConfigBits[*index];
         uint32_t& reg = config_[*index];
         reg = (reg & ~bits.writable) | (value & bits.writable);
@@ -130,29 +149,38 @@ bool Board::writeConfig(int32_t offset, uint32_t value) {
 
 uint8_t Board::interruptLine() const { return static_cast<uint8_t>(config_[0x3C / 4]); }
 
-std::optional<uint32_t> Board::readMode(int32_t offset) const {
+std::optional<uint32_t> Board::readMode(int32_t offset) const
+{
     const auto index = registerIndex(offset, mode_.size());
-    if (!index) return std::nullopt;
+    if (!index)
+        return std::nullopt;
     uint32_t value = mode_[*index];
-    if (*index == kModeStatus / 4 && cadmir.armed()) value |= kStatusArmed;
+    if (*index == kModeStatus / 4 && cadmir.armed())
+        value |= kStatusArmed;
     return value;
 }
 
-bool Board::writeMode(int32_t offset, uint32_t value) {
+bool Board::writeMode(int32_t offset, uint32_t value)
+{
     const auto index = registerIndex(offset, mode_.size());
-    if (!index) return false;
+    if (!index)
+        return false;
     const uint32_t writable = kModeRegisters[*index].writable;
     mode_[*index] = (mode_[*index] & ~writable) | (value & writable);
     return true;
 }
 
-std::optional<uint16_t> Board::readEeprom(int32_t address) const {
-    if (address < 0 || address >= kEepromWords) return std::nullopt;
+std::optional<uint16_t> Board::readEeprom(int32_t address) const
+{
+    if (address < 0 || address >= kEepromWords)
+        return std::nullopt;
     return eeprom_[address];
 }
 
-bool Board::writeEeprom(int32_t address, uint16_t word) {
-    if (address < 0 || address >= kEepromWords) return false;
+bool Board::writeEeprom(int32_t address, uint16_t word)
+{
+    if (address < 0 || address >= kEepromWords)
+        return false;
     eeprom_[address] = word;
     return true;
 }

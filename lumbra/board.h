@@ -8,12 +8,14 @@
 
 #include "cadmir.h"
 
-namespace lumbra {
+namespace lumbra
+{
 
 inline constexpr uint16_t kVendorId = 0x7A5E;
 inline constexpr uint16_t kDeviceId = 0x0B17;
 
-class Board {
+class Board
+{
 public:
     static constexpr int kEepromWords = 64;
     using Eeprom = std::array<uint16_t, kEepromWords>;

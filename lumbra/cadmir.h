@@ -4,9 +4,11 @@
 
 #include <cstdint>
 
-namespace lumbra {
+namespace lumbra
+{
 
-class Cadmir {
+class Cadmir
+{
 public:
     static constexpr uint32_t kMask = 0xFFFFFF;
 

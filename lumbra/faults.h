@@ -9,9 +9,11 @@
 
 #include "functions.h"
 
-namespace lumbra {
+namespace lumbra
+{
 
-class FaultPlan {
+class FaultPlan
+{
 public:
     // Comma-separated rules "Name[@chip][:address][#n]", qualifiers in any order.
     // A malformed rule is dropped with a warning; the well-formed ones still apply.
@@ -22,7 +24,8 @@ public:
     bool failsNow(Fn fn, std::optional<int32_t> chip, std::optional<int32_t> address);
 
 private:
-    struct Rule {
+    struct Rule
+    {
         Fn fn;
         std::optional<int32_t> chip;
         std::optional<uint32_t> address;

@@ -5,9 +5,11 @@
 
 #include <cstdint>
 
-namespace lumbra {
+namespace lumbra
+{
 
-class PulseClock {
+class PulseClock
+{
 public:
     void start(uint32_t hz, uint64_t nowNs);
     // Pulses due since the previous call (or since start).

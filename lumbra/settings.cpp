@@ -2,18 +2,23 @@
 
 #include "text.h"
 
-namespace lumbra {
+namespace lumbra
+{
 
-namespace {
+namespace
+{
 
 // Replaces target with the variable's value when it parses within max; an unset or
 // empty variable is no mistake and silently keeps the default.
 template <typename T>
 void readNumber(const Getenv& getenv, const char* variable, uint64_t max, T& target,
-                std::vector<std::string>& warnings) {
+                std::vector<std::string>& warnings)
+{
     const char* raw = getenv(variable);
-    if (raw == nullptr || trim(raw).empty()) return;
-    if (auto value = parseNumber(trim(raw), max)) {
+    if (raw == nullptr || trim(raw).empty())
+        return;
+    if (auto value = parseNumber(trim(raw), max))
+    {
         target = static_cast<T>(*value);
         return;
     }
@@ -21,14 +26,16 @@ void readNumber(const Getenv& getenv, const char* variable, uint64_t max, T& tar
                        std::to_string(max) + "; using " + std::to_string(target));
 }
 
-std::string readText(const Getenv& getenv, const char* variable) {
+std::string readText(const Getenv& getenv, const char* variable)
+{
     const char* raw = getenv(variable);
     return raw == nullptr ? std::string() : std::string(trim(raw));
 }
 
 }  // namespace
 
-Settings readSettings(const Getenv& getenv, std::vector<std::string>& warnings) {
+Settings readSettings(const Getenv& getenv, std::vector<std::string>& warnings)
+{
     Settings settings;
     readNumber(getenv, "LUMBRA_SIM_CHIPS", kMaxChips, settings.chips, warnings);
     readNumber(getenv, "LUMBRA_SIM_PULSE_HZ", kMaxPulseHz, settings.pulseHz, warnings);

@@ -6,12 +6,14 @@
 #include <string>
 #include <vector>
 
-namespace lumbra {
+namespace lumbra
+{
 
 inline constexpr int32_t kMaxChips = 32;
 inline constexpr uint32_t kMaxPulseHz = 10'000'000;
 
-struct Settings {
+struct Settings
+{
     int32_t chips = 2;
     uint8_t inport = 0xA5;
     bool inportLoopback = false;  // the input port reads back the output latch

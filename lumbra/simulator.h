@@ -15,19 +15,22 @@
 #include "settings.h"
 #include "state_file.h"
 
-namespace lumbra {
+namespace lumbra
+{
 
 inline constexpr int32_t kVxdVersion = 0x0104;
 
 // What the simulator takes from the process, replaceable so tests can drive the clock
 // and the environment themselves.
-struct Host {
+struct Host
+{
     std::function<uint64_t()> nowNs;  // monotonic
     Getenv getenv;
     std::function<void(const std::string&)> warn;
 };
 
-class Simulator {
+class Simulator
+{
 public:
     explicit Simulator(Host host) : host_(std::move(host)) {}
 

@@ -9,7 +9,8 @@
 
 #include "board.h"
 
-namespace lumbra {
+namespace lumbra
+{
 
 using EepromImages = std::map<int32_t, Board::Eeprom>;
 

@@ -5,7 +5,8 @@
 #include <optional>
 #include <string_view>
 
-namespace lumbra {
+namespace lumbra
+{
 
 std::string_view trim(std::string_view text);
 

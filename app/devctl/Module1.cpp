@@ -5,8 +5,10 @@
 #include <cstdlib>
 #include <list>
 
-namespace Module1 {
-namespace {
+namespace Module1
+{
+namespace
+{
 
 // Libraries once loaded stay loaded for the life of the process: a library
 // may keep state behind the pointers it handed out, and the program itself
@@ -29,9 +31,11 @@ ExitFunction exitFunction = [](int code) { std::_Exit(code); };
 QFunctionPointer resolve(const char* name)
 {
     QLibrary& l = library();
-    if (!l.isLoaded()) {
+    if (!l.isLoaded())
+    {
         l.setFileName(libraryName);
-        if (!l.load()) {
+        if (!l.load())
+        {
             fatalHandler(QStringLiteral("デバイス制御ライブラリ %1 を読み込めませんでした。\n%2")
                              .arg(libraryName, l.errorString()));
             return nullptr;
@@ -47,14 +51,14 @@ QFunctionPointer resolve(const char* name)
 // One resolver per entry: binds on first use, then forwards the call. When
 // binding fails and the fatal handler returns (as it does in tests), the call
 // reports failure (0) instead of going anywhere.
-#define LUMBRA_RESOLVER(ret, name, params, args)                                 \
-    ret LUMBRA_CALL resolve_##name params                                        \
-    {                                                                            \
-        auto f = reinterpret_cast<name##_fn>(resolve(#name));                    \
-        if (!f)                                                                  \
-            return ret{};                                                        \
-        lib.name = f;                                                            \
-        return f args;                                                           \
+#define LUMBRA_RESOLVER(ret, name, params, args)                                                             \
+    ret LUMBRA_CALL resolve_##name params                                                                    \
+    {                                                                                                        \
+        auto f = reinterpret_cast<name##_fn>(resolve(#name));                                                \
+        if (!f)                                                                                              \
+            return ret{};                                                                                    \
+        lib.name = f;                                                                                        \
+        return f args;                                                                                       \
     }
 LUMBRA_FUNCTIONS(LUMBRA_RESOLVER)
 #undef LUMBRA_RESOLVER

@@ -9,9 +9,11 @@
 // function up at its first call and replaces itself, so later calls cost one
 // indirect call. When the library or a function cannot be found, the program
 // says so and ends; nothing ever calls through a null pointer.
-namespace Module1 {
+namespace Module1
+{
 
-struct Table {
+struct Table
+{
 #define LUMBRA_ENTRY(ret, name, params, args) name##_fn name;
     LUMBRA_FUNCTIONS(LUMBRA_ENTRY)
 #undef LUMBRA_ENTRY

@@ -17,25 +17,26 @@
 //
 // A start that fails in StartDevice leaves HoldRequests set. The open count is
 // not reset by any PnP event.
-typedef struct _DEVICE_EXTENSION {
-  PDEVICE_OBJECT Self;
-  PDEVICE_OBJECT Pdo;
-  PDEVICE_OBJECT LowerDevice;
-  UNICODE_STRING InterfaceName;
-  LONG OpenCount;
-  BOOLEAN WindowMapped;
-  BOOLEAN HoldRequests;
-  BOOLEAN WindowFound;
-  PHYSICAL_ADDRESS WindowStart;
-  ULONG WindowLength;
-  BOOLEAN NeedsMapping;
-  BOOLEAN IsPort;
-  // Pointer-sized: a mapped system address on x64 does not fit in 32 bits.
-  PUCHAR WindowBase;
-  // Device-control requests between their hold test and their completion;
-  // ReleaseWindow waits for them before the window goes away.
-  LONG ActiveRequests;
-  KEVENT RequestsDone;
+typedef struct _DEVICE_EXTENSION
+{
+    PDEVICE_OBJECT Self;
+    PDEVICE_OBJECT Pdo;
+    PDEVICE_OBJECT LowerDevice;
+    UNICODE_STRING InterfaceName;
+    LONG OpenCount;
+    BOOLEAN WindowMapped;
+    BOOLEAN HoldRequests;
+    BOOLEAN WindowFound;
+    PHYSICAL_ADDRESS WindowStart;
+    ULONG WindowLength;
+    BOOLEAN NeedsMapping;
+    BOOLEAN IsPort;
+    // Pointer-sized: a mapped system address on x64 does not fit in 32 bits.
+    PUCHAR WindowBase;
+    // Device-control requests between their hold test and their completion;
+    // ReleaseWindow waits for them before the window goes away.
+    LONG ActiveRequests;
+    KEVENT RequestsDone;
 } DEVICE_EXTENSION, *PDEVICE_EXTENSION;
 
 extern "C" DRIVER_INITIALIZE DriverEntry;
@@ -53,20 +54,23 @@ NTSTATUS StartDevice(PDEVICE_EXTENSION Extension, PCM_RESOURCE_LIST Translated);
 NTSTATUS ParseResources(PDEVICE_EXTENSION Extension, PCM_RESOURCE_LIST Resources);
 VOID ReleaseWindow(PDEVICE_EXTENSION Extension);
 
-inline PDEVICE_EXTENSION ExtensionOf(PDEVICE_OBJECT DeviceObject) {
-  return static_cast<PDEVICE_EXTENSION>(DeviceObject->DeviceExtension);
+inline PDEVICE_EXTENSION ExtensionOf(PDEVICE_OBJECT DeviceObject)
+{
+    return static_cast<PDEVICE_EXTENSION>(DeviceObject->DeviceExtension);
 }
 
-inline NTSTATUS CompleteRequest(PIRP Irp, NTSTATUS Status, ULONG_PTR Information) {
-  Irp->IoStatus.Status = Status;
-  Irp->IoStatus.Information = Information;
-  IoCompleteRequest(Irp, IO_NO_INCREMENT);
-  return Status;
+inline NTSTATUS CompleteRequest(PIRP Irp, NTSTATUS Status, ULONG_PTR Information)
+{
+    Irp->IoStatus.Status = Status;
+    Irp->IoStatus.Information = Information;
+    IoCompleteRequest(Irp, IO_NO_INCREMENT);
+    return Status;
 }
 
 // Hands the request to the device below with this driver's stack location
 // skipped, so the lower driver sees the same parameters.
-inline NTSTATUS PassDown(PDEVICE_EXTENSION Extension, PIRP Irp) {
-  IoSkipCurrentIrpStackLocation(Irp);
-  return IoCallDriver(Extension->LowerDevice, Irp);
+inline NTSTATUS PassDown(PDEVICE_EXTENSION Extension, PIRP Irp)
+{
+    IoSkipCurrentIrpStackLocation(Irp);
+    return IoCallDriver(Extension->LowerDevice, Irp);
 }

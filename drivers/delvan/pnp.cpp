@@ -2,147 +2,175 @@
 // window's mapping.
 #include "driver.h"
 
-static NTSTATUS StartCompletion(PDEVICE_OBJECT DeviceObject, PIRP Irp, PVOID Context) {
-  UNREFERENCED_PARAMETER(DeviceObject);
-  UNREFERENCED_PARAMETER(Irp);
-  KeSetEvent(static_cast<PKEVENT>(Context), IO_NO_INCREMENT, FALSE);
-  // The request comes back to StartDeviceRequest, which completes it.
-  return STATUS_MORE_PROCESSING_REQUIRED;
+static NTSTATUS StartCompletion(PDEVICE_OBJECT DeviceObject, PIRP Irp, PVOID Context)
+{
+    UNREFERENCED_PARAMETER(DeviceObject);
+    UNREFERENCED_PARAMETER(Irp);
+    KeSetEvent(static_cast<PKEVENT>(Context), IO_NO_INCREMENT, FALSE);
+    // The request comes back to StartDeviceRequest, which completes it.
+    return STATUS_MORE_PROCESSING_REQUIRED;
 }
 
 // Sends the request down and waits until the lower drivers are done with it;
 // returns their outcome.
-static NTSTATUS ForwardAndWait(PDEVICE_EXTENSION Extension, PIRP Irp) {
-  KEVENT event;
-  KeInitializeEvent(&event, NotificationEvent, FALSE);
-  IoCopyCurrentIrpStackLocationToNext(Irp);
-  IoSetCompletionRoutine(Irp, StartCompletion, &event, TRUE, TRUE, TRUE);
-  NTSTATUS status = IoCallDriver(Extension->LowerDevice, Irp);
-  if (status == STATUS_PENDING) {
-    KeWaitForSingleObject(&event, Executive, KernelMode, FALSE, NULL);
-    status = Irp->IoStatus.Status;
-  }
-  return status;
-}
-
-static NTSTATUS StartDeviceRequest(PDEVICE_EXTENSION Extension, PIRP Irp) {
-  NTSTATUS status = ForwardAndWait(Extension, Irp);
-  if (NT_SUCCESS(status)) {
-    PIO_STACK_LOCATION stack = IoGetCurrentIrpStackLocation(Irp);
-    status = StartDevice(Extension, stack->Parameters.StartDevice.AllocatedResourcesTranslated);
-    if (NT_SUCCESS(status)) Extension->HoldRequests = FALSE;
-    IoSetDeviceInterfaceState(&Extension->InterfaceName, TRUE);
-  }
-  Irp->IoStatus.Status = status;
-  IoCompleteRequest(Irp, IO_NO_INCREMENT);
-  return status;
-}
-
-static NTSTATUS RemoveDeviceRequest(PDEVICE_EXTENSION Extension, PIRP Irp) {
-  ReleaseWindow(Extension);
-  NTSTATUS status = PassDown(Extension, Irp);
-  IoSetDeviceInterfaceState(&Extension->InterfaceName, FALSE);
-  RtlFreeUnicodeString(&Extension->InterfaceName);
-  if (Extension->LowerDevice != NULL) IoDetachDevice(Extension->LowerDevice);
-  IoDeleteDevice(Extension->Self);
-  return status;
-}
-
-NTSTATUS DispatchPnp(PDEVICE_OBJECT DeviceObject, PIRP Irp) {
-  PDEVICE_EXTENSION extension = ExtensionOf(DeviceObject);
-  PIO_STACK_LOCATION stack = IoGetCurrentIrpStackLocation(Irp);
-  NTSTATUS status;
-
-  switch (stack->MinorFunction) {
-    case IRP_MN_START_DEVICE:
-      status = StartDeviceRequest(extension, Irp);
-      break;
-    case IRP_MN_QUERY_REMOVE_DEVICE:
-      if (extension->OpenCount > 0) {
-        status = CompleteRequest(Irp, STATUS_UNSUCCESSFUL, 0);
-      } else {
-        extension->HoldRequests = TRUE;
-        status = PassDown(extension, Irp);
-      }
-      break;
-    case IRP_MN_REMOVE_DEVICE:
-      status = RemoveDeviceRequest(extension, Irp);
-      break;
-    case IRP_MN_CANCEL_REMOVE_DEVICE:
-    case IRP_MN_CANCEL_STOP_DEVICE:
-      extension->HoldRequests = FALSE;
-      status = PassDown(extension, Irp);
-      break;
-    case IRP_MN_STOP_DEVICE:
-    case IRP_MN_SURPRISE_REMOVAL:
-      ReleaseWindow(extension);
-      status = PassDown(extension, Irp);
-      break;
-    case IRP_MN_QUERY_STOP_DEVICE:
-      extension->HoldRequests = TRUE;
-      status = PassDown(extension, Irp);
-      break;
-    default:
-      status = PassDown(extension, Irp);
-      break;
-  }
-  return status;
-}
-
-NTSTATUS StartDevice(PDEVICE_EXTENSION Extension, PCM_RESOURCE_LIST Translated) {
-  if (Extension->WindowMapped) return STATUS_SUCCESS;
-  ParseResources(Extension, Translated);
-  if (Extension->NeedsMapping) {
-    Extension->WindowBase =
-        static_cast<PUCHAR>(MmMapIoSpace(Extension->WindowStart, Extension->WindowLength, MmNonCached));
-    if (Extension->WindowBase == NULL) return STATUS_NO_MEMORY;
-  } else {
-    Extension->WindowBase = reinterpret_cast<PUCHAR>(static_cast<ULONG_PTR>(Extension->WindowStart.LowPart));
-  }
-  Extension->WindowMapped = TRUE;
-  return STATUS_SUCCESS;
-}
-
-NTSTATUS ParseResources(PDEVICE_EXTENSION Extension, PCM_RESOURCE_LIST Resources) {
-  Extension->WindowFound = FALSE;
-  Extension->IsPort = FALSE;
-  Extension->NeedsMapping = FALSE;
-  if (Resources == NULL || Resources->Count == 0) return STATUS_SUCCESS;
-
-  // Only the first full descriptor counts; its partial descriptors are walked
-  // at the real header's stride (20 bytes on x64).
-  PCM_PARTIAL_RESOURCE_LIST partials = &Resources->List[0].PartialResourceList;
-  for (ULONG i = 0; i < partials->Count; ++i) {
-    PCM_PARTIAL_RESOURCE_DESCRIPTOR descriptor = partials->PartialDescriptors + i;
-    if (descriptor->Type == CmResourceTypePort && !Extension->WindowFound) {
-      Extension->WindowFound = TRUE;
-      // Descriptors are packed to 4 bytes: copy the start as a scalar, not as
-      // a union that would need 8-byte alignment.
-      Extension->WindowStart.QuadPart = descriptor->u.Port.Start.QuadPart;
-      Extension->WindowLength = descriptor->u.Port.Length;
-      Extension->IsPort = (descriptor->Flags & CM_RESOURCE_PORT_IO) != 0;
-      Extension->NeedsMapping = !Extension->IsPort;
+static NTSTATUS ForwardAndWait(PDEVICE_EXTENSION Extension, PIRP Irp)
+{
+    KEVENT event;
+    KeInitializeEvent(&event, NotificationEvent, FALSE);
+    IoCopyCurrentIrpStackLocationToNext(Irp);
+    IoSetCompletionRoutine(Irp, StartCompletion, &event, TRUE, TRUE, TRUE);
+    NTSTATUS status = IoCallDriver(Extension->LowerDevice, Irp);
+    if (status == STATUS_PENDING)
+    {
+        KeWaitForSingleObject(&event, Executive, KernelMode, FALSE, NULL);
+        status = Irp->IoStatus.Status;
     }
-  }
-  return STATUS_SUCCESS;
+    return status;
+}
+
+static NTSTATUS StartDeviceRequest(PDEVICE_EXTENSION Extension, PIRP Irp)
+{
+    NTSTATUS status = ForwardAndWait(Extension, Irp);
+    if (NT_SUCCESS(status))
+    {
+        PIO_STACK_LOCATION stack = IoGetCurrentIrpStackLocation(Irp);
+        status = StartDevice(Extension, stack->Parameters.StartDevice.AllocatedResourcesTranslated);
+        if (NT_SUCCESS(status))
+            Extension->HoldRequests = FALSE;
+        IoSetDeviceInterfaceState(&Extension->InterfaceName, TRUE);
+    }
+    Irp->IoStatus.Status = status;
+    IoCompleteRequest(Irp, IO_NO_INCREMENT);
+    return status;
+}
+
+static NTSTATUS RemoveDeviceRequest(PDEVICE_EXTENSION Extension, PIRP Irp)
+{
+    ReleaseWindow(Extension);
+    NTSTATUS status = PassDown(Extension, Irp);
+    IoSetDeviceInterfaceState(&Extension->InterfaceName, FALSE);
+    RtlFreeUnicodeString(&Extension->InterfaceName);
+    if (Extension->LowerDevice != NULL)
+        IoDetachDevice(Extension->LowerDevice);
+    IoDeleteDevice(Extension->Self);
+    return status;
+}
+
+NTSTATUS DispatchPnp(PDEVICE_OBJECT DeviceObject, PIRP Irp)
+{
+    PDEVICE_EXTENSION extension = ExtensionOf(DeviceObject);
+    PIO_STACK_LOCATION stack = IoGetCurrentIrpStackLocation(Irp);
+    NTSTATUS status;
+
+    switch (stack->MinorFunction)
+    {
+        case IRP_MN_START_DEVICE:
+            status = StartDeviceRequest(extension, Irp);
+            break;
+        case IRP_MN_QUERY_REMOVE_DEVICE:
+            if (extension->OpenCount > 0)
+            {
+                status = CompleteRequest(Irp, STATUS_UNSUCCESSFUL, 0);
+            }
+            else
+            {
+                extension->HoldRequests = TRUE;
+                status = PassDown(extension, Irp);
+            }
+            break;
+        case IRP_MN_REMOVE_DEVICE:
+            status = RemoveDeviceRequest(extension, Irp);
+            break;
+        case IRP_MN_CANCEL_REMOVE_DEVICE:
+        case IRP_MN_CANCEL_STOP_DEVICE:
+            extension->HoldRequests = FALSE;
+            status = PassDown(extension, Irp);
+            break;
+        case IRP_MN_STOP_DEVICE:
+        case IRP_MN_SURPRISE_REMOVAL:
+            ReleaseWindow(extension);
+            status = PassDown(extension, Irp);
+            break;
+        case IRP_MN_QUERY_STOP_DEVICE:
+            extension->HoldRequests = TRUE;
+            status = PassDown(extension, Irp);
+            break;
+        default:
+            status = PassDown(extension, Irp);
+            break;
+    }
+    return status;
+}
+
+NTSTATUS StartDevice(PDEVICE_EXTENSION Extension, PCM_RESOURCE_LIST Translated)
+{
+    if (Extension->WindowMapped)
+        return STATUS_SUCCESS;
+    ParseResources(Extension, Translated);
+    if (Extension->NeedsMapping)
+    {
+        Extension->WindowBase =
+            static_cast<PUCHAR>(MmMapIoSpace(Extension->WindowStart, Extension->WindowLength, MmNonCached));
+        if (Extension->WindowBase == NULL)
+            return STATUS_NO_MEMORY;
+    }
+    else
+    {
+        Extension->WindowBase =
+            reinterpret_cast<PUCHAR>(static_cast<ULONG_PTR>(Extension->WindowStart.LowPart));
+    }
+    Extension->WindowMapped = TRUE;
+    return STATUS_SUCCESS;
+}
+
+NTSTATUS ParseResources(PDEVICE_EXTENSION Extension, PCM_RESOURCE_LIST Resources)
+{
+    Extension->WindowFound = FALSE;
+    Extension->IsPort = FALSE;
+    Extension->NeedsMapping = FALSE;
+    if (Resources == NULL || Resources->Count == 0)
+        return STATUS_SUCCESS;
+
+    // Only the first full descriptor counts; its partial descriptors are walked
+    // at the real header's stride (20 bytes on x64).
+    PCM_PARTIAL_RESOURCE_LIST partials = &Resources->List[0].PartialResourceList;
+    for (ULONG i = 0; i < partials->Count; ++i)
+    {
+        PCM_PARTIAL_RESOURCE_DESCRIPTOR descriptor = partials->PartialDescriptors + i;
+        if (descriptor->Type == CmResourceTypePort && !Extension->WindowFound)
+        {
+            Extension->WindowFound = TRUE;
+            // Descriptors are packed to 4 bytes: copy the start as a scalar, not as
+            // a union that would need 8-byte alignment.
+            Extension->WindowStart.QuadPart = descriptor->u.Port.Start.QuadPart;
+            Extension->WindowLength = descriptor->u.Port.Length;
+            Extension->IsPort = (descriptor->Flags & CM_RESOURCE_PORT_IO) != 0;
+            Extension->NeedsMapping = !Extension->IsPort;
+        }
+    }
+    return STATUS_SUCCESS;
 }
 
 // Waits until no device-control request is between its hold test and its
 // completion. The caller has set HoldRequests, so none can start after this.
-static VOID WaitForRequests(PDEVICE_EXTENSION Extension) {
-  // The interlocked read orders it after the store of HoldRequests, which a
-  // request reads after its own interlocked increment: either the request
-  // sees the hold, or this sees the request.
-  while (InterlockedCompareExchange(&Extension->ActiveRequests, 0, 0) != 0)
-    KeWaitForSingleObject(&Extension->RequestsDone, Executive, KernelMode, FALSE, NULL);
+static VOID WaitForRequests(PDEVICE_EXTENSION Extension)
+{
+    // The interlocked read orders it after the store of HoldRequests, which a
+    // request reads after its own interlocked increment: either the request
+    // sees the hold, or this sees the request.
+    while (InterlockedCompareExchange(&Extension->ActiveRequests, 0, 0) != 0)
+        KeWaitForSingleObject(&Extension->RequestsDone, Executive, KernelMode, FALSE, NULL);
 }
 
-VOID ReleaseWindow(PDEVICE_EXTENSION Extension) {
-  Extension->HoldRequests = TRUE;
-  WaitForRequests(Extension);
-  if (Extension->WindowMapped) {
-    Extension->WindowMapped = FALSE;
-    if (Extension->NeedsMapping) MmUnmapIoSpace(Extension->WindowBase, Extension->WindowLength);
-    Extension->WindowBase = NULL;
-  }
+VOID ReleaseWindow(PDEVICE_EXTENSION Extension)
+{
+    Extension->HoldRequests = TRUE;
+    WaitForRequests(Extension);
+    if (Extension->WindowMapped)
+    {
+        Extension->WindowMapped = FALSE;
+        if (Extension->NeedsMapping)
+            MmUnmapIoSpace(Extension->WindowBase, Extension->WindowLength);
+        Extension->WindowBase = NULL;
+    }
 }

@@ -5,7 +5,8 @@
 
 // Device interface class of every board delvan serves.
 // {F0CAD8D9-F0D2-4C0B-96AF-BBA559E7363A}
-DEFINE_GUID(GUID_DEVINTERFACE_DELVAN, 0xF0CAD8D9, 0xF0D2, 0x4C0B, 0x96, 0xAF, 0xBB, 0xA5, 0x59, 0xE7, 0x36, 0x3A);
+DEFINE_GUID(GUID_DEVINTERFACE_DELVAN, 0xF0CAD8D9, 0xF0D2, 0x4C0B, 0x96, 0xAF, 0xBB, 0xA5, 0x59, 0xE7, 0x36,
+            0x3A);
 
 // Both codes use one system buffer for input and output.
 // IOCTL_READ_BYTE  in:  ULONG offset at byte 0 (4 bytes at least)

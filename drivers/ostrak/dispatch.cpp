@@ -7,10 +7,12 @@
 // buffer at all.
 static NTSTATUS CheckTransfer(PDEVICE_EXTENSION Extension, ULONG Length)
 {
-    if (Extension->PortAddress == 0) {
+    if (Extension->PortAddress == 0)
+    {
         return STATUS_DEVICE_NOT_READY;
     }
-    if (Length == 0) {
+    if (Length == 0)
+    {
         return STATUS_INVALID_PARAMETER;
     }
     return STATUS_SUCCESS;
@@ -25,7 +27,8 @@ NTSTATUS ReadPortByte(PDEVICE_EXTENSION Extension, PIRP Irp)
 {
     PIO_STACK_LOCATION stack = IoGetCurrentIrpStackLocation(Irp);
     NTSTATUS status = CheckTransfer(Extension, stack->Parameters.Read.Length);
-    if (NT_SUCCESS(status)) {
+    if (NT_SUCCESS(status))
+    {
         PUCHAR buffer = static_cast<PUCHAR>(Irp->AssociatedIrp.SystemBuffer);
         buffer[0] = READ_PORT_UCHAR(PortOf(Extension));
         Irp->IoStatus.Information = OSTRAK_TRANSFER_LENGTH;
@@ -37,7 +40,8 @@ NTSTATUS WritePortByte(PDEVICE_EXTENSION Extension, PIRP Irp)
 {
     PIO_STACK_LOCATION stack = IoGetCurrentIrpStackLocation(Irp);
     NTSTATUS status = CheckTransfer(Extension, stack->Parameters.Write.Length);
-    if (NT_SUCCESS(status)) {
+    if (NT_SUCCESS(status))
+    {
         PUCHAR buffer = static_cast<PUCHAR>(Irp->AssociatedIrp.SystemBuffer);
         WRITE_PORT_UCHAR(PortOf(Extension), buffer[0]);
         Irp->IoStatus.Information = OSTRAK_TRANSFER_LENGTH;
@@ -47,20 +51,22 @@ NTSTATUS WritePortByte(PDEVICE_EXTENSION Extension, PIRP Irp)
 
 static NTSTATUS ServeRequest(PDEVICE_EXTENSION Extension, PIRP Irp)
 {
-    if (!Extension->Started) {
+    if (!Extension->Started)
+    {
         return STATUS_DEVICE_NOT_READY;
     }
-    switch (IoGetCurrentIrpStackLocation(Irp)->MajorFunction) {
-    case IRP_MJ_CREATE:
-    case IRP_MJ_CLOSE:
-    case IRP_MJ_DEVICE_CONTROL:
-        return STATUS_SUCCESS;
-    case IRP_MJ_READ:
-        return ReadPortByte(Extension, Irp);
-    case IRP_MJ_WRITE:
-        return WritePortByte(Extension, Irp);
-    default:
-        return STATUS_NOT_IMPLEMENTED;
+    switch (IoGetCurrentIrpStackLocation(Irp)->MajorFunction)
+    {
+        case IRP_MJ_CREATE:
+        case IRP_MJ_CLOSE:
+        case IRP_MJ_DEVICE_CONTROL:
+            return STATUS_SUCCESS;
+        case IRP_MJ_READ:
+            return ReadPortByte(Extension, Irp);
+        case IRP_MJ_WRITE:
+            return WritePortByte(Extension, Irp);
+        default:
+            return STATUS_NOT_IMPLEMENTED;
     }
 }
 
@@ -71,11 +77,13 @@ NTSTATUS NTAPI DispatchGeneral(PDEVICE_OBJECT DeviceObject, PIRP Irp)
 
     NTSTATUS status = IoAcquireRemoveLock(&extension->RemoveLock, Irp);
     const BOOLEAN held = NT_SUCCESS(status);
-    if (held) {
+    if (held)
+    {
         status = ServeRequest(extension, Irp);
     }
     CompleteRequest(Irp, status);
-    if (held) {
+    if (held)
+    {
         IoReleaseRemoveLock(&extension->RemoveLock, Irp);
     }
     return status;

@@ -28,21 +28,24 @@ NTSTATUS NTAPI AddDevice(PDRIVER_OBJECT DriverObject, PDEVICE_OBJECT PhysicalDev
     // The fixed name is what limits the driver to one board: a second
     // board's create fails here because the name exists.
     PDEVICE_OBJECT deviceObject = NULL;
-    NTSTATUS status = IoCreateDevice(DriverObject, sizeof(DEVICE_EXTENSION), &deviceName,
-                                     FILE_DEVICE_OSTRAK, 0, FALSE, &deviceObject);
-    if (!NT_SUCCESS(status)) {
+    NTSTATUS status = IoCreateDevice(DriverObject, sizeof(DEVICE_EXTENSION), &deviceName, FILE_DEVICE_OSTRAK,
+                                     0, FALSE, &deviceObject);
+    if (!NT_SUCCESS(status))
+    {
         return status;
     }
 
     status = IoCreateSymbolicLink(&dosDeviceName, &deviceName);
-    if (!NT_SUCCESS(status)) {
+    if (!NT_SUCCESS(status))
+    {
         IoDeleteDevice(deviceObject);
         return status;
     }
 
     PDEVICE_EXTENSION extension = GetExtension(deviceObject);
     extension->LowerDevice = IoAttachDeviceToDeviceStack(deviceObject, PhysicalDeviceObject);
-    if (extension->LowerDevice == NULL) {
+    if (extension->LowerDevice == NULL)
+    {
         IoDeleteSymbolicLink(&dosDeviceName);
         IoDeleteDevice(deviceObject);
         return STATUS_NO_SUCH_DEVICE;

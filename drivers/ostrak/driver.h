@@ -24,7 +24,8 @@
 // The layout is 40 bytes on 32-bit Windows; on x64 the two pointers and the
 // remove lock's event are wider, so the device object is created with
 // sizeof(DEVICE_EXTENSION), 64 bytes there, rather than a fixed number.
-typedef struct _DEVICE_EXTENSION {
+typedef struct _DEVICE_EXTENSION
+{
     ULONG PortAddress;  // 0 until a start finds a port: never touched while 0
     PDEVICE_OBJECT Self;
     PDEVICE_OBJECT LowerDevice;

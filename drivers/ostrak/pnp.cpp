@@ -28,7 +28,8 @@ static VOID MarkRemoved(PDEVICE_EXTENSION Extension)
 NTSTATUS NTAPI StartCompletion(PDEVICE_OBJECT DeviceObject, PIRP Irp, PVOID Context)
 {
     UNREFERENCED_PARAMETER(DeviceObject);
-    if (Irp->PendingReturned) {
+    if (Irp->PendingReturned)
+    {
         IoMarkIrpPending(Irp);
     }
     KeSetEvent(static_cast<PKEVENT>(Context), IO_NO_INCREMENT, FALSE);
@@ -46,17 +47,21 @@ static NTSTATUS StartDevice(PDEVICE_EXTENSION Extension, PIRP Irp)
     IoSetCompletionRoutine(Irp, StartCompletion, &lowerDone, TRUE, TRUE, TRUE);
 
     NTSTATUS status = IoCallDriver(Extension->LowerDevice, Irp);
-    if (status == STATUS_PENDING) {
+    if (status == STATUS_PENDING)
+    {
         KeWaitForSingleObject(&lowerDone, Executive, KernelMode, FALSE, NULL);
     }
     // A lower driver that returns success but completed the request with a
     // failure has still failed: its final status is the one that counts.
-    if (NT_SUCCESS(status)) {
+    if (NT_SUCCESS(status))
+    {
         status = Irp->IoStatus.Status;
     }
-    if (NT_SUCCESS(status)) {
+    if (NT_SUCCESS(status))
+    {
         status = GetPortResource(Extension, Irp);
-        if (NT_SUCCESS(status)) {
+        if (NT_SUCCESS(status))
+        {
             Extension->Removed = FALSE;
             Extension->Started = TRUE;
         }
@@ -71,7 +76,8 @@ static NTSTATUS StartDevice(PDEVICE_EXTENSION Extension, PIRP Irp)
 
 NTSTATUS GetPortResource(PDEVICE_EXTENSION Extension, PIRP Irp)
 {
-    if (Extension->Removed) {
+    if (Extension->Removed)
+    {
         return STATUS_DELETE_PENDING;
     }
     PIO_STACK_LOCATION stack = IoGetCurrentIrpStackLocation(Irp);
@@ -79,45 +85,53 @@ NTSTATUS GetPortResource(PDEVICE_EXTENSION Extension, PIRP Irp)
     PCM_RESOURCE_LIST translated = stack->Parameters.StartDevice.AllocatedResourcesTranslated;
     // The port address comes from the translated list, the types from the
     // raw one: a start carrying only one of them cannot be checked.
-    if (raw == NULL || translated == NULL) {
+    if (raw == NULL || translated == NULL)
+    {
         return STATUS_INSUFFICIENT_RESOURCES;
     }
-    if (raw->Count == 0) {
+    if (raw->Count == 0)
+    {
         return STATUS_SUCCESS;
     }
 
     PCM_PARTIAL_RESOURCE_LIST rawPartial = &raw->List[0].PartialResourceList;
-    const ULONG translatedCount =
-        translated->Count == 0 ? 0 : translated->List[0].PartialResourceList.Count;
+    const ULONG translatedCount = translated->Count == 0 ? 0 : translated->List[0].PartialResourceList.Count;
 
     // PortAddress changes only when every descriptor passes, so a rejected
     // start after a stop leaves the device serving its old port.
     NTSTATUS status = STATUS_SUCCESS;
     ULONG portAddress = Extension->PortAddress;
-    for (ULONG index = 0; index < rawPartial->Count; ++index) {
-        switch (rawPartial->PartialDescriptors[index].Type) {
-        case CmResourceTypePort: {
-            // A list shorter than the raw one has no twin for this port.
-            PCM_PARTIAL_RESOURCE_DESCRIPTOR twin =
-                index < translatedCount
-                    ? &translated->List[0].PartialResourceList.PartialDescriptors[index]
-                    : NULL;
-            if (twin != NULL && twin->Type == CmResourceTypePort) {
-                portAddress = static_cast<ULONG>(twin->u.Port.Start.QuadPart);
-            } else {
-                status = STATUS_UNSUCCESSFUL;
+    for (ULONG index = 0; index < rawPartial->Count; ++index)
+    {
+        switch (rawPartial->PartialDescriptors[index].Type)
+        {
+            case CmResourceTypePort:
+            {
+                // A list shorter than the raw one has no twin for this port.
+                PCM_PARTIAL_RESOURCE_DESCRIPTOR twin =
+                    index < translatedCount
+                        ? &translated->List[0].PartialResourceList.PartialDescriptors[index]
+                        : NULL;
+                if (twin != NULL && twin->Type == CmResourceTypePort)
+                {
+                    portAddress = static_cast<ULONG>(twin->u.Port.Start.QuadPart);
+                }
+                else
+                {
+                    status = STATUS_UNSUCCESSFUL;
+                }
+                break;
             }
-            break;
-        }
-        case CmResourceTypeInterrupt:
-        case CmResourceTypeDevicePrivate:
-            break;
-        default:
-            status = STATUS_UNSUCCESSFUL;
-            break;
+            case CmResourceTypeInterrupt:
+            case CmResourceTypeDevicePrivate:
+                break;
+            default:
+                status = STATUS_UNSUCCESSFUL;
+                break;
         }
     }
-    if (NT_SUCCESS(status)) {
+    if (NT_SUCCESS(status))
+    {
         Extension->PortAddress = portAddress;
     }
     return status;
@@ -127,7 +141,8 @@ NTSTATUS GetPortResource(PDEVICE_EXTENSION Extension, PIRP Irp)
 // progress finish before the device object goes.
 static NTSTATUS RemoveDevice(PDEVICE_EXTENSION Extension, PIRP Irp)
 {
-    if (!Extension->Removed) {
+    if (!Extension->Removed)
+    {
         MarkRemoved(Extension);
     }
     IoReleaseRemoveLockAndWait(&Extension->RemoveLock, Irp);
@@ -146,42 +161,47 @@ NTSTATUS NTAPI DispatchPnp(PDEVICE_OBJECT DeviceObject, PIRP Irp)
 
     NTSTATUS status = IoAcquireRemoveLock(&extension->RemoveLock, Irp);
     BOOLEAN held = NT_SUCCESS(status);
-    if (!held) {
+    if (!held)
+    {
         CompleteRequest(Irp, status);
-    } else {
-        switch (IoGetCurrentIrpStackLocation(Irp)->MinorFunction) {
-        case IRP_MN_START_DEVICE:
-            status = StartDevice(extension, Irp);
-            break;
-        case IRP_MN_QUERY_REMOVE_DEVICE:
-        case IRP_MN_CANCEL_REMOVE_DEVICE:
-        case IRP_MN_CANCEL_STOP_DEVICE:
-            status = SucceedAndPassDown(extension, Irp);
-            break;
-        case IRP_MN_REMOVE_DEVICE:
-            // The lock is released inside and the extension is gone after.
-            status = RemoveDevice(extension, Irp);
-            held = FALSE;
-            break;
-        case IRP_MN_STOP_DEVICE:
-            // Started and PortAddress stay: a stopped device keeps serving.
-            status = SucceedAndPassDown(extension, Irp);
-            break;
-        case IRP_MN_QUERY_STOP_DEVICE:
-            // The port cannot be handed over to another assignment while
-            // the device is in use, so a stop is never agreed to.
-            Irp->IoStatus.Information = 0;
-            status = CompleteRequest(Irp, STATUS_UNSUCCESSFUL);
-            break;
-        case IRP_MN_SURPRISE_REMOVAL:
-            MarkRemoved(extension);
-            status = SucceedAndPassDown(extension, Irp);
-            break;
-        default:
-            status = PassDown(extension, Irp);
-            break;
+    }
+    else
+    {
+        switch (IoGetCurrentIrpStackLocation(Irp)->MinorFunction)
+        {
+            case IRP_MN_START_DEVICE:
+                status = StartDevice(extension, Irp);
+                break;
+            case IRP_MN_QUERY_REMOVE_DEVICE:
+            case IRP_MN_CANCEL_REMOVE_DEVICE:
+            case IRP_MN_CANCEL_STOP_DEVICE:
+                status = SucceedAndPassDown(extension, Irp);
+                break;
+            case IRP_MN_REMOVE_DEVICE:
+                // The lock is released inside and the extension is gone after.
+                status = RemoveDevice(extension, Irp);
+                held = FALSE;
+                break;
+            case IRP_MN_STOP_DEVICE:
+                // Started and PortAddress stay: a stopped device keeps serving.
+                status = SucceedAndPassDown(extension, Irp);
+                break;
+            case IRP_MN_QUERY_STOP_DEVICE:
+                // The port cannot be handed over to another assignment while
+                // the device is in use, so a stop is never agreed to.
+                Irp->IoStatus.Information = 0;
+                status = CompleteRequest(Irp, STATUS_UNSUCCESSFUL);
+                break;
+            case IRP_MN_SURPRISE_REMOVAL:
+                MarkRemoved(extension);
+                status = SucceedAndPassDown(extension, Irp);
+                break;
+            default:
+                status = PassDown(extension, Irp);
+                break;
         }
-        if (held) {
+        if (held)
+        {
             IoReleaseRemoveLock(&extension->RemoveLock, Irp);
         }
     }

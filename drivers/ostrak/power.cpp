@@ -9,10 +9,13 @@ NTSTATUS NTAPI DispatchPower(PDEVICE_OBJECT DeviceObject, PIRP Irp)
     // The power manager waits for this call before it sends the next power
     // request to the device, on the refused road as well.
     PoStartNextPowerIrp(Irp);
-    if (extension->Removed) {
+    if (extension->Removed)
+    {
         Irp->IoStatus.Information = 0;
         status = CompleteRequest(Irp, STATUS_DELETE_PENDING);
-    } else {
+    }
+    else
+    {
         IoSkipCurrentIrpStackLocation(Irp);
         status = PoCallDriver(extension->LowerDevice, Irp);
     }

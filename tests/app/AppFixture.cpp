@@ -14,10 +14,12 @@ void AppFixture::SetUp()
     FakeLumbra::get().install();
     endCount = 0;
     lastEndCode = -1;
-    start::setEndFunction([](int code) {
-        ++endCount;
-        lastEndCode = code;
-    });
+    start::setEndFunction(
+        [](int code)
+        {
+            ++endCount;
+            lastEndCode = code;
+        });
 }
 
 void AppFixture::TearDown()

@@ -8,7 +8,8 @@
 
 // Every program test starts the program afresh against the scripted fake;
 // leaving the program is recorded instead of ending the test process.
-class AppFixture : public ::testing::Test {
+class AppFixture : public ::testing::Test
+{
 protected:
     void SetUp() override;
     void TearDown() override;

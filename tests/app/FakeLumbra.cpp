@@ -13,7 +13,10 @@ FakeLumbra& FakeLumbra::get()
 
 void FakeLumbra::reset() { *this = FakeLumbra{}; }
 
-void FakeLumbra::failCall(const std::string& fn, int callIndex) { scripts_[fn].failIndices.push_back(callIndex); }
+void FakeLumbra::failCall(const std::string& fn, int callIndex)
+{
+    scripts_[fn].failIndices.push_back(callIndex);
+}
 
 void FakeLumbra::failWhere(const std::string& fn, std::function<bool(const LibCall&)> when)
 {
@@ -35,7 +38,8 @@ void FakeLumbra::outOnFailure(const std::string& fn, int32_t value)
 std::vector<LibCall> FakeLumbra::callsTo(const std::string& fn) const
 {
     std::vector<LibCall> out;
-    std::copy_if(calls.begin(), calls.end(), std::back_inserter(out), [&](const LibCall& c) { return c.fn == fn; });
+    std::copy_if(calls.begin(), calls.end(), std::back_inserter(out),
+                 [&](const LibCall& c) { return c.fn == fn; });
     return out;
 }
 
@@ -76,7 +80,8 @@ bool FakeLumbra::failedOutValue(const std::string& fn, int32_t* out) const
     return true;
 }
 
-namespace {
+namespace
+{
 
 FakeLumbra& F() { return FakeLumbra::get(); }
 
@@ -86,9 +91,12 @@ template <class T>
 int16_t readInto(const char* fn, std::vector<int64_t> args, T model, T* out)
 {
     const int16_t st = F().serve({fn, std::move(args)});
-    if (st != 0) {
+    if (st != 0)
+    {
         *out = model;
-    } else {
+    }
+    else
+    {
         int32_t left = 0;
         if (F().failedOutValue(fn, &left))
             *out = T(left);
@@ -113,8 +121,8 @@ auto valueOr(const M& m, int32_t chip) -> typename M::mapped_type
 }
 
 // A write that succeeds changes the model, so a re-read returns it.
-int16_t writeTo(const char* fn, std::map<int32_t, std::map<int32_t, int32_t>>& model, int32_t chip, int32_t at,
-                int32_t v)
+int16_t writeTo(const char* fn, std::map<int32_t, std::map<int32_t, int32_t>>& model, int32_t chip,
+                int32_t at, int32_t v)
 {
     const int16_t st = F().serve({fn, {chip, at, v}});
     if (st)
@@ -183,7 +191,10 @@ int16_t LUMBRA_CALL fTavrinInitCadmir(int32_t chip, int32_t a, int32_t b)
 {
     return F().serve({"TavrinInitCadmir", {chip, a, b}});
 }
-int16_t LUMBRA_CALL fTavrinOpenIntr(int32_t chip, uint16_t pulses) { return F().serve({"TavrinOpenIntr", {chip, pulses}}); }
+int16_t LUMBRA_CALL fTavrinOpenIntr(int32_t chip, uint16_t pulses)
+{
+    return F().serve({"TavrinOpenIntr", {chip, pulses}});
+}
 int16_t LUMBRA_CALL fTavrinUnmaskIntr() { return F().serve({"TavrinUnmaskIntr", {}}); }
 int16_t LUMBRA_CALL fTavrinMaskIntr() { return F().serve({"TavrinMaskIntr", {}}); }
 int16_t LUMBRA_CALL fTavrinCloseIntr(int32_t handle) { return F().serve({"TavrinCloseIntr", {handle}}); }

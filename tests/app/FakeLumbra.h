@@ -10,13 +10,15 @@
 // An in-process stand-in for the device-control library: serves the program's
 // calls from a small board model, lets a test script each call's status, and
 // records every call with its arguments in order.
-struct LibCall {
+struct LibCall
+{
     std::string fn;
     std::vector<int64_t> args;  // by-value arguments; out-arguments are not recorded
     bool operator==(const LibCall&) const = default;
 };
 
-class FakeLumbra {
+class FakeLumbra
+{
 public:
     static FakeLumbra& get();
 
@@ -53,7 +55,8 @@ public:
     bool failedOutValue(const std::string& fn, int32_t* out) const;
 
 private:
-    struct Script {
+    struct Script
+    {
         std::vector<int> failIndices;
         std::vector<std::function<bool(const LibCall&)>> failWhen;
         bool hasStatus = false;

@@ -17,20 +17,24 @@
 // the installed program binds it. The simulated clock is stopped, so pulses
 // come only when the test sends them.
 // The interrupt panel against the simulated board.
-class InterruptWithSimulator : public SimulatorFixture {
+class InterruptWithSimulator : public SimulatorFixture
+{
 protected:
     // The interrupt count the status dialog shows, or nothing when it does not open.
     std::optional<QString> interruptsShown(Tavrinmain& w)
     {
         std::optional<QString> shown;
-        ModalWatch watch(QMessageBox::Ok, [&](QWidget* m) {
-            if (auto* form = qobject_cast<frmIntrStat*>(m)) {
-                shown = form->lblNum->text();
-                pulsesShown = form->lblPls->text();
-                handleShown = form->lblHan->text();
-                QTest::mouseClick(form->btnOK, Qt::LeftButton);
-            }
-        });
+        ModalWatch watch(QMessageBox::Ok,
+                         [&](QWidget* m)
+                         {
+                             if (auto* form = qobject_cast<frmIntrStat*>(m))
+                             {
+                                 shown = form->lblNum->text();
+                                 pulsesShown = form->lblPls->text();
+                                 handleShown = form->lblHan->text();
+                                 QTest::mouseClick(form->btnOK, Qt::LeftButton);
+                             }
+                         });
         QTest::mouseClick(w.btnIntSts, Qt::LeftButton);
         return shown;
     }

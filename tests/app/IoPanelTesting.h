@@ -33,7 +33,8 @@ inline QImage readoutPicture(const PictureBox* like, double x, const QString& te
 // and then answered: a message box with `answer`, any other window closed. A
 // test that expects no window counts them; one that opens an unexpected
 // window fails instead of hanging, and no watch outlives its test.
-class ModalWatch {
+class ModalWatch
+{
 public:
     using Action = std::function<void(QWidget*)>;
 
@@ -55,7 +56,8 @@ private:
             return;
         ++windows;
         auto* box = qobject_cast<QMessageBox*>(w.data());
-        if (box) {
+        if (box)
+        {
             MessageBoxSeen seen;
             seen.shown = true;
             seen.title = box->windowTitle();
@@ -83,7 +85,8 @@ private:
 
 // The program started with two chips, the window active so that focus moves
 // as a user's clicks and Tab presses move it.
-class IoPanelFixture : public AppFixture {
+class IoPanelFixture : public AppFixture
+{
 protected:
     void SetUp() override
     {

@@ -3,7 +3,8 @@
 
 #include "Module2.h"
 
-class DumpGrid : public AppFixture {
+class DumpGrid : public AppFixture
+{
 protected:
     void SetUp() override
     {

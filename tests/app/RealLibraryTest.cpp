@@ -10,7 +10,9 @@
 
 // Start-up against the simulated board library, found by name beside the
 // test program exactly as the installed program finds it.
-class RealLibrary : public SimulatorFixture {};
+class RealLibrary : public SimulatorFixture
+{
+};
 
 TEST_F(RealLibrary, StartUpListsTheSimulatedChips)
 {

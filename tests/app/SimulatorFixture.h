@@ -17,7 +17,8 @@
 // installed program binds it: two chips, the simulated clock stopped so pulses
 // come only when a test sends them, no injected faults, and the board state
 // reset around every test.
-class SimulatorFixture : public ::testing::Test {
+class SimulatorFixture : public ::testing::Test
+{
 protected:
     using AdvancePulses = int16_t (*)(int32_t chip, uint32_t pulses);
     using Reset = void (*)();
@@ -48,7 +49,8 @@ protected:
         start::setEndFunction(nullptr);
         if (reset_)
             reset_();
-        for (const auto& [name, value] : savedEnv_) {
+        for (const auto& [name, value] : savedEnv_)
+        {
             if (value)
                 setenv(name.c_str(), value->c_str(), 1);
             else

@@ -12,7 +12,9 @@
 
 using Calls = std::vector<LibCall>;
 
-class StartUp : public AppFixture {};
+class StartUp : public AppFixture
+{
+};
 
 TEST_F(StartUp, OpenFailureShowsOneMessageBoxAndEndsBeforeCounting)
 {
@@ -86,9 +88,10 @@ TEST_F(StartUp, GridShowsSeventeenZeroRowsBeforeAnyChipIsSelected)
         EXPECT_EQ(s.dumpRows[j], QStringLiteral("00 00 00 00")) << "row " << j;
     EXPECT_TRUE(s.dumpRows[17].isEmpty());
     // Black digits on every data row, green addresses in column 0.
-    for (int row = 1; row <= 17; ++row) {
-        EXPECT_TRUE(cellHasColour(w.picDump, 3 * s.cellWidth, row * s.cellHeight, 11 * s.cellWidth, s.cellHeight,
-                                  kBlack))
+    for (int row = 1; row <= 17; ++row)
+    {
+        EXPECT_TRUE(cellHasColour(w.picDump, 3 * s.cellWidth, row * s.cellHeight, 11 * s.cellWidth,
+                                  s.cellHeight, kBlack))
             << "row " << row;
         EXPECT_TRUE(cellHasColour(w.picDump, 0, row * s.cellHeight, 2 * s.cellWidth, s.cellHeight, kGreen))
             << "row " << row;
@@ -121,7 +124,9 @@ TEST_F(StartUp, DumpFontIsFixedPitch)
     EXPECT_DOUBLE_EQ(fm.horizontalAdvance(QStringLiteral("0")), fm.horizontalAdvance(QStringLiteral("F")));
 }
 
-class MainWindowLayout : public AppFixture {};
+class MainWindowLayout : public AppFixture
+{
+};
 
 TEST_F(MainWindowLayout, ClientAreaAndControlsSitAtTheirTwips)
 {
@@ -165,7 +170,8 @@ TEST_F(MainWindowLayout, EditMenuRunsNothing)
     EXPECT_EQ(endCount, 0);
 }
 
-class ExitSequence : public AppFixture {
+class ExitSequence : public AppFixture
+{
 protected:
     Calls exitCalls() const
     {

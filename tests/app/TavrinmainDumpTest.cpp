@@ -8,19 +8,22 @@
 #include <QTabBar>
 #include <QTest>
 
-namespace {
+namespace
+{
 
 constexpr unsigned kCursorGreen = 0x00FF00;
 
 }  // namespace
 
 // The three readers and what they leave on the window.
-class Readers : public AppFixture {
+class Readers : public AppFixture
+{
 protected:
     void SetUp() override
     {
         AppFixture::SetUp();
-        for (int i = 0; i <= 16; ++i) {
+        for (int i = 0; i <= 16; ++i)
+        {
             lib().config[1][4 * i] = 0x01010101 * (i + 1);
             lib().config[2][4 * i] = 0x10203000 + i;
         }
@@ -48,7 +51,8 @@ TEST_F(Readers, ConfigReadPassesChipAndEveryOffsetInOrder)
     w->menuR_Config->trigger();
     const auto calls = lib().callsTo("PciReadConfigReg");
     ASSERT_EQ(calls.size(), 17u);
-    for (int i = 0; i <= 16; ++i) {
+    for (int i = 0; i <= 16; ++i)
+    {
         EXPECT_EQ(calls[i].args, (std::vector<int64_t>{2, 4 * i}));
     }
     EXPECT_EQ(w->statusText(), QStringLiteral("コンフィグレジスタ読み込み成功"));
@@ -192,7 +196,8 @@ TEST_F(Readers, ReaderWithNothingSelectedAsksForChipZero)
 }
 
 // The dump cursor: mouse, arrows, tabs, and what is drawn.
-class DumpCursor : public AppFixture {
+class DumpCursor : public AppFixture
+{
 protected:
     void SetUp() override
     {
@@ -390,7 +395,8 @@ TEST_F(DumpCursor, EepromWordsOnTheSecondTabCountFrom32)
 TEST_F(DumpCursor, FirstArrowBeforeAnyClickLandsOnRowOneColumnThree)
 {
     read(0);
-    for (Qt::Key k : {Qt::Key_Left, Qt::Key_Up, Qt::Key_Right, Qt::Key_Down}) {
+    for (Qt::Key k : {Qt::Key_Left, Qt::Key_Up, Qt::Key_Right, Qt::Key_Down})
+    {
         start::resetForTest();
         FakeLumbra::get().install();
         for (int i = 0; i <= 16; ++i)

@@ -14,7 +14,8 @@
 
 using Calls = std::vector<LibCall>;
 
-namespace {
+namespace
+{
 
 bool isBlank(const PictureBox* box)
 {
@@ -26,7 +27,8 @@ bool isBlank(const PictureBox* box)
 
 // ---- Port and counter readouts ---------------------------------------------
 
-class Readouts : public IoPanelFixture {
+class Readouts : public IoPanelFixture
+{
 protected:
     // Fills the three readouts with good reads of chip `chip`.
     void readAll(int chip, uint8_t in, uint8_t out, int32_t count)
@@ -45,7 +47,8 @@ TEST_F(Readouts, InputPortShowsTwoUpperCaseDigitsAtItsPlace)
 {
     selectChip(2);
     const std::pair<uint8_t, const char*> cases[] = {{0x05, "05"}, {0xA0, "A0"}, {0x00, "00"}, {0xFF, "FF"}};
-    for (const auto& [value, text] : cases) {
+    for (const auto& [value, text] : cases)
+    {
         SCOPED_TRACE(text);
         lib().inport[2] = value;
         lib().calls.clear();
@@ -61,7 +64,8 @@ TEST_F(Readouts, CounterShowsAtLeastSixDigitsAndNegativesAsTheirBitPattern)
     selectChip(1);
     const std::pair<int32_t, const char*> cases[] = {
         {0, "000000"}, {0x1234, "001234"}, {0xABCDEF, "ABCDEF"}, {0x1000000, "1000000"}, {-1, "FFFFFFFF"}};
-    for (const auto& [value, text] : cases) {
+    for (const auto& [value, text] : cases)
+    {
         SCOPED_TRACE(text);
         lib().counter[1] = value;
         QTest::mouseClick(w->btnCntRd, Qt::LeftButton);
@@ -88,7 +92,8 @@ TEST_F(Readouts, FailedReadsKeepTheOldTextAndOnlyChangeTheStatusLine)
     const QImage inp = w->picInp->image(), outp = w->picOutp->image(), cnt = w->picCnt->image();
 
     // A failing call may leave rubbish in its out-variable; none of it shows.
-    for (const char* fn : {"TavrinReadInport", "TavrinReadOutport", "CadmirReadCounter"}) {
+    for (const char* fn : {"TavrinReadInport", "TavrinReadOutport", "CadmirReadCounter"})
+    {
         lib().setStatus(fn, 0);
         lib().outOnFailure(fn, 0x77);
     }
@@ -120,7 +125,8 @@ TEST_F(Readouts, WithNoChipSelectedChipZeroIsAskedUnchecked)
     w->btnInpRd_Click();
     w->btnOutpRd_Click();
     w->btnCntRd_Click();
-    EXPECT_EQ(lib().calls, (Calls{{"TavrinReadInport", {0}}, {"TavrinReadOutport", {0}}, {"CadmirReadCounter", {0}}}));
+    EXPECT_EQ(lib().calls,
+              (Calls{{"TavrinReadInport", {0}}, {"TavrinReadOutport", {0}}, {"CadmirReadCounter", {0}}}));
 }
 
 TEST_F(Readouts, ReadoutsSurviveAChipChange)
@@ -135,13 +141,17 @@ TEST_F(Readouts, ReadoutsSurviveAChipChange)
 
 // ---- Interrupt open and close ----------------------------------------------
 
-class InterruptControl : public IoPanelFixture {};
+class InterruptControl : public IoPanelFixture
+{
+};
 
 TEST_F(InterruptControl, OpenInitialisesOpensAndUnmasksForTheSelectedChip)
 {
     selectChip(2);
     QTest::mouseClick(w->btnIntOpen, Qt::LeftButton);
-    EXPECT_EQ(lib().calls, (Calls{{"TavrinInitCadmir", {2, 0, 0}}, {"TavrinOpenIntr", {2, 100}}, {"TavrinUnmaskIntr", {}}}));
+    EXPECT_EQ(
+        lib().calls,
+        (Calls{{"TavrinInitCadmir", {2, 0, 0}}, {"TavrinOpenIntr", {2, 100}}, {"TavrinUnmaskIntr", {}}}));
     EXPECT_EQ(app().intrHandle, 2);
     EXPECT_EQ(w->statusText(), QStringLiteral("割り込みオープン成功"));
 }
@@ -149,7 +159,8 @@ TEST_F(InterruptControl, OpenInitialisesOpensAndUnmasksForTheSelectedChip)
 TEST_F(InterruptControl, CountsAboveTheSignedRangePassTheirSixteenBitPattern)
 {
     selectChip(1);
-    for (const char* count : {"40000", "65535", "0"}) {
+    for (const char* count : {"40000", "65535", "0"})
+    {
         SCOPED_TRACE(count);
         w->txtPls->setText(QString::fromLatin1(count));
         lib().calls.clear();
@@ -166,7 +177,8 @@ TEST_F(InterruptControl, FailedOpenStillUnmasksAndKeepsTheEarlierChip)
     selectChip(2);
     lib().setStatus("TavrinOpenIntr", 0);
     QTest::mouseClick(w->btnIntOpen, Qt::LeftButton);
-    EXPECT_EQ(lib().names(), (std::vector<std::string>{"TavrinInitCadmir", "TavrinOpenIntr", "TavrinUnmaskIntr"}));
+    EXPECT_EQ(lib().names(),
+              (std::vector<std::string>{"TavrinInitCadmir", "TavrinOpenIntr", "TavrinUnmaskIntr"}));
     EXPECT_EQ(w->statusText(), QStringLiteral("割り込みオープン失敗"));
     EXPECT_EQ(app().intrHandle, 1);
 
@@ -188,7 +200,8 @@ TEST_F(InterruptControl, OpeningAgainReplacesTheOpenChip)
 
 TEST_F(InterruptControl, CloseWithNothingOpenStillMasksAndClosesZero)
 {
-    for (int16_t status : {1, 0}) {
+    for (int16_t status : {1, 0})
+    {
         SCOPED_TRACE(status);
         lib().setStatus("TavrinCloseIntr", status);
         lib().calls.clear();
@@ -233,7 +246,8 @@ TEST_F(InterruptControl, OpenWithAnEmptiedBoxSaysTheRangeAndCallsNothing)
 
 // ---- Pulse-count box -------------------------------------------------------
 
-class PulseCountBox : public IoPanelFixture {
+class PulseCountBox : public IoPanelFixture
+{
 protected:
     // A user's click into the box. The window manager would give the window
     // back its activation when a message box closes; offscreen, the test does.
@@ -306,7 +320,8 @@ TEST_F(PulseCountBox, GettingTheFocusRemembersTheCount)
 
 TEST_F(PulseCountBox, LeavingWithTheRangeLimitsKeepsThem)
 {
-    for (const char* count : {"65535", "0"}) {
+    for (const char* count : {"65535", "0"})
+    {
         SCOPED_TRACE(count);
         enterBox();
         retype(count);
@@ -336,7 +351,8 @@ TEST_F(PulseCountBox, LeavingAboveTheRangeSaysSoAndPutsBackTheCountItHadOnEntry)
 
 TEST_F(PulseCountBox, LeavingEmptyOrWithAHugeNumberIsRefusedTheSameWay)
 {
-    for (const char* entry : {"", "99999999999999999999999"}) {
+    for (const char* entry : {"", "99999999999999999999999"})
+    {
         SCOPED_TRACE(entry);
         enterBox();
         retype(entry);
@@ -371,7 +387,9 @@ TEST_F(PulseCountBox, OpeningAfterAnAcceptedEntryUsesTheTypedCount)
 
 // ---- Interrupt status button -----------------------------------------------
 
-class InterruptStatusButton : public IoPanelFixture {};
+class InterruptStatusButton : public IoPanelFixture
+{
+};
 
 TEST_F(InterruptStatusButton, DoesNothingWhileNoInterruptIsOpen)
 {
@@ -384,7 +402,8 @@ TEST_F(InterruptStatusButton, DoesNothingWhileNoInterruptIsOpen)
 
 // ---- EEPROM initialisation -------------------------------------------------
 
-class EepromInit : public IoPanelFixture {
+class EepromInit : public IoPanelFixture
+{
 protected:
     void SetUp() override
     {
@@ -413,7 +432,8 @@ TEST_F(EepromInit, CancelOrClosingTheQuestionChangesNothing)
     selectChip(2);
     const QString status = w->statusText();
     const QImage dump = w->picDump->image();
-    for (auto answer : {QMessageBox::Cancel, QMessageBox::NoButton}) {
+    for (auto answer : {QMessageBox::Cancel, QMessageBox::NoButton})
+    {
         ModalWatch watch(answer);
         w->btnEepInit_Click();
         EXPECT_EQ(watch.boxes.size(), 1u);

@@ -10,7 +10,8 @@
 #include <cstdlib>
 #include <cmath>
 
-namespace {
+namespace
+{
 
 // Bumped at the end of every test, so a watcher whose window never came does
 // not answer a window of a later test.
@@ -23,7 +24,8 @@ void poll(std::function<void(QWidget*)> action, int triesLeft, int generation)
     if (generation != watchGeneration)
         return;
     QWidget* w = QApplication::activeModalWidget();
-    if (w && w->isVisible()) {
+    if (w && w->isVisible())
+    {
         action(w);
         return;
     }
@@ -43,29 +45,34 @@ void cancelModalWatchers() { ++watchGeneration; }
 
 void answerNextMessageBox(QMessageBox::StandardButton button, MessageBoxSeen* seen)
 {
-    onNextModal([button, seen](QWidget* w) {
-        auto* box = qobject_cast<QMessageBox*>(w);
-        if (!box) {
-            w->close();
-            return;
-        }
-        if (seen) {
-            seen->shown = true;
-            seen->title = box->windowTitle();
-            seen->text = box->text();
-            seen->buttons = box->standardButtons();
-            seen->defaultButton = box->defaultButton() ? box->standardButton(box->defaultButton())
-                                                       : QMessageBox::NoButton;
-            seen->icon = box->icon();
-        }
-        if (QAbstractButton* b = box->button(button))
-            b->click();
-        else
-            box->reject();
-    });
+    onNextModal(
+        [button, seen](QWidget* w)
+        {
+            auto* box = qobject_cast<QMessageBox*>(w);
+            if (!box)
+            {
+                w->close();
+                return;
+            }
+            if (seen)
+            {
+                seen->shown = true;
+                seen->title = box->windowTitle();
+                seen->text = box->text();
+                seen->buttons = box->standardButtons();
+                seen->defaultButton =
+                    box->defaultButton() ? box->standardButton(box->defaultButton()) : QMessageBox::NoButton;
+                seen->icon = box->icon();
+            }
+            if (QAbstractButton* b = box->button(button))
+                b->click();
+            else
+                box->reject();
+        });
 }
 
-namespace {
+namespace
+{
 
 template <class F>
 void forEachPixel(const PictureBox* box, double x, double y, double w, double h, F f)
@@ -93,10 +100,12 @@ bool cellHasColour(const PictureBox* box, double x, double y, double w, double h
 double cellShare(const PictureBox* box, double x, double y, double w, double h, unsigned rgb)
 {
     int hit = 0, all = 0;
-    forEachPixel(box, x, y, w, h, [&](unsigned p) {
-        ++all;
-        hit += p == rgb;
-    });
+    forEachPixel(box, x, y, w, h,
+                 [&](unsigned p)
+                 {
+                     ++all;
+                     hit += p == rgb;
+                 });
     return all ? double(hit) / all : 0.0;
 }
 
@@ -106,5 +115,6 @@ void saveShot(QWidget* w, const char* name)
     if (!dir || !*dir)
         return;
     QDir().mkpath(QString::fromLocal8Bit(dir));
-    w->grab().save(QString::fromLocal8Bit(dir) + QLatin1Char('/') + QString::fromLatin1(name) + QStringLiteral(".png"));
+    w->grab().save(QString::fromLocal8Bit(dir) + QLatin1Char('/') + QString::fromLatin1(name) +
+                   QStringLiteral(".png"));
 }

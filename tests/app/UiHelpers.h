@@ -15,7 +15,8 @@ void onNextModal(std::function<void(QWidget*)> action);
 void cancelModalWatchers();
 
 // What a message box showed, captured just before it is answered.
-struct MessageBoxSeen {
+struct MessageBoxSeen
+{
     bool shown = false;
     QString title;
     QString text;

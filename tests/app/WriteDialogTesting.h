@@ -13,7 +13,8 @@
 
 // Drives the write dialogs as a user does: clicks in the dump, double-clicks to
 // open a dialog, clicks and keys in its entry field, presses its buttons.
-class WriteDialogFixture : public AppFixture {
+class WriteDialogFixture : public AppFixture
+{
 protected:
     void TearDown() override
     {
@@ -28,18 +29,21 @@ protected:
     void whenOpen(std::function<void(Form&)> action)
     {
         opened_ = false;
-        onNextModal([this, live = live_, action](QWidget* w) {
-            if (!*live)
-                return;
-            if (Form* form = qobject_cast<Form*>(w)) {
-                opened_ = true;
-                // Keys typed "at the focus" need the dialog to be the active window.
-                EXPECT_TRUE(QTest::qWaitForWindowActive(form));
-                action(*form);
-            }
-            if (w->isVisible())
-                w->close();
-        });
+        onNextModal(
+            [this, live = live_, action](QWidget* w)
+            {
+                if (!*live)
+                    return;
+                if (Form* form = qobject_cast<Form*>(w))
+                {
+                    opened_ = true;
+                    // Keys typed "at the focus" need the dialog to be the active window.
+                    EXPECT_TRUE(QTest::qWaitForWindowActive(form));
+                    action(*form);
+                }
+                if (w->isVisible())
+                    w->close();
+            });
     }
     bool opened() const { return opened_; }
 
@@ -93,7 +97,8 @@ protected:
         ref.setFont(like->font());
         ref.resize(like->size());
         ref.Cls();
-        if (digit > 0) {
+        if (digit > 0)
+        {
             const double left = originX + (digit - 1) * s.cellWidth;
             ref.FillBox(left, 100, left + s.cellWidth, 100 + s.cellHeight, 0x00FF00);
         }
@@ -114,7 +119,8 @@ protected:
     static QList<QWidget*> tabStops(QWidget* dialog, int presses)
     {
         QList<QWidget*> stops{dialog->focusWidget()};
-        for (int i = 0; i < presses; ++i) {
+        for (int i = 0; i < presses; ++i)
+        {
             QTest::keyClick(dialog->focusWidget(), Qt::Key_Tab);
             stops << dialog->focusWidget();
         }

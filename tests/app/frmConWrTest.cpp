@@ -5,14 +5,16 @@
 
 using Calls = std::vector<LibCall>;
 
-namespace {
+namespace
+{
 
 constexpr double kOrigin = 300;  // the byte field's text origin
 
 }  // namespace
 
 // Chip 2 with recognisable registers, its configuration dump read at start.
-class ConfigWrite : public WriteDialogFixture {
+class ConfigWrite : public WriteDialogFixture
+{
 protected:
     Tavrinmain& startOnChip2()
     {
@@ -31,11 +33,13 @@ protected:
     // then presses 書き込み.
     void writeByte(int offset, const char* digits)
     {
-        whenOpen<frmConWr>([digits](frmConWr& f) {
-            clickDigit(f.picData, kOrigin, 1);
-            QTest::keyClicks(f.picData, QString::fromLatin1(digits));
-            QTest::mouseClick(f.btnWrite, Qt::LeftButton);
-        });
+        whenOpen<frmConWr>(
+            [digits](frmConWr& f)
+            {
+                clickDigit(f.picData, kOrigin, 1);
+                QTest::keyClicks(f.picData, QString::fromLatin1(digits));
+                QTest::mouseClick(f.btnWrite, Qt::LeftButton);
+            });
         doubleClickByte(offset);
         EXPECT_TRUE(opened());
     }
@@ -44,9 +48,11 @@ protected:
     {
         std::vector<int64_t> offsets;
         bool written = false;
-        for (const LibCall& c : lib().calls) {
+        for (const LibCall& c : lib().calls)
+        {
             written = written || c.fn == "PciWriteConfigReg";
-            if (written && c.fn == "PciReadConfigReg") {
+            if (written && c.fn == "PciReadConfigReg")
+            {
                 EXPECT_EQ(c.args.at(0), 2);
                 offsets.push_back(c.args.at(1));
             }
@@ -58,17 +64,19 @@ protected:
 TEST_F(ConfigWrite, OpensOnTheCursorByteWithAddressAndValueAndNoDigitBox)
 {
     startOnChip2();
-    whenOpen<frmConWr>([](frmConWr& f) {
-        EXPECT_EQ(f.windowTitle(), QStringLiteral("コンフィグレジスタ書き込み"));
-        EXPECT_EQ(f.parentWidget(), nullptr);
-        EXPECT_TRUE(f.isModal());
-        EXPECT_TRUE(shows(f.picAdr, kOrigin, QStringLiteral("3C"), 0));
-        EXPECT_TRUE(shows(f.picData, kOrigin, QStringLiteral("0A"), 0));
-        EXPECT_FALSE(cellHasColour(f.picData, 0, 0, 855, 495, 0x00FF00));
-        EXPECT_EQ(f.focusWidget(), f.picAdr);
-        EXPECT_EQ(f.field().digitPos(), 0);
-        QTest::mouseClick(f.btnCansel, Qt::LeftButton);
-    });
+    whenOpen<frmConWr>(
+        [](frmConWr& f)
+        {
+            EXPECT_EQ(f.windowTitle(), QStringLiteral("コンフィグレジスタ書き込み"));
+            EXPECT_EQ(f.parentWidget(), nullptr);
+            EXPECT_TRUE(f.isModal());
+            EXPECT_TRUE(shows(f.picAdr, kOrigin, QStringLiteral("3C"), 0));
+            EXPECT_TRUE(shows(f.picData, kOrigin, QStringLiteral("0A"), 0));
+            EXPECT_FALSE(cellHasColour(f.picData, 0, 0, 855, 495, 0x00FF00));
+            EXPECT_EQ(f.focusWidget(), f.picAdr);
+            EXPECT_EQ(f.field().digitPos(), 0);
+            QTest::mouseClick(f.btnCansel, Qt::LeftButton);
+        });
     doubleClickByte(0x3C);
     EXPECT_TRUE(opened());
     EXPECT_TRUE(dialogIsGone());
@@ -77,25 +85,28 @@ TEST_F(ConfigWrite, OpensOnTheCursorByteWithAddressAndValueAndNoDigitBox)
 TEST_F(ConfigWrite, ControlsSitAtTheirTwipsAndTabFollowsTheTabIndex)
 {
     startOnChip2();
-    whenOpen<frmConWr>([](frmConWr& f) {
-        auto px = [&](int twips) { return twipsToPx(&f, twips); };
-        EXPECT_EQ(f.size(), QSize(px(3900), px(1170)));
-        EXPECT_EQ(f.Label1->geometry(), QRect(px(120), px(240), px(855), px(255)));
-        EXPECT_EQ(f.picAdr->geometry(), QRect(px(960), px(120), px(855), px(495)));
-        EXPECT_EQ(f.Label2->geometry(), QRect(px(2160), px(240), px(615), px(255)));
-        EXPECT_EQ(f.picData->geometry(), QRect(px(2880), px(120), px(855), px(495)));
-        EXPECT_EQ(f.btnWrite->geometry(), QRect(px(1320), px(720), px(1095), px(375)));
-        EXPECT_EQ(f.btnCansel->geometry(), QRect(px(2640), px(720), px(1095), px(375)));
-        EXPECT_EQ(f.Label1->text(), QStringLiteral("アドレス"));
-        EXPECT_EQ(f.Label2->text(), QStringLiteral("データ"));
-        EXPECT_EQ(f.btnWrite->text(), QStringLiteral("書き込み"));
-        EXPECT_EQ(f.btnCansel->text(), QStringLiteral("キャンセル"));
-        EXPECT_EQ(f.Label1->font().pointSizeF(), 11.25);
-        EXPECT_EQ(f.picData->font().family(), QStringLiteral("ＭＳ ゴシック"));
-        // The labels take no focus.
-        EXPECT_EQ(tabStops(&f, 4), (QList<QWidget*>{f.picAdr, f.btnWrite, f.btnCansel, f.picData, f.picAdr}));
-        EXPECT_FALSE(f.btnWrite->isDefault());
-    });
+    whenOpen<frmConWr>(
+        [](frmConWr& f)
+        {
+            auto px = [&](int twips) { return twipsToPx(&f, twips); };
+            EXPECT_EQ(f.size(), QSize(px(3900), px(1170)));
+            EXPECT_EQ(f.Label1->geometry(), QRect(px(120), px(240), px(855), px(255)));
+            EXPECT_EQ(f.picAdr->geometry(), QRect(px(960), px(120), px(855), px(495)));
+            EXPECT_EQ(f.Label2->geometry(), QRect(px(2160), px(240), px(615), px(255)));
+            EXPECT_EQ(f.picData->geometry(), QRect(px(2880), px(120), px(855), px(495)));
+            EXPECT_EQ(f.btnWrite->geometry(), QRect(px(1320), px(720), px(1095), px(375)));
+            EXPECT_EQ(f.btnCansel->geometry(), QRect(px(2640), px(720), px(1095), px(375)));
+            EXPECT_EQ(f.Label1->text(), QStringLiteral("アドレス"));
+            EXPECT_EQ(f.Label2->text(), QStringLiteral("データ"));
+            EXPECT_EQ(f.btnWrite->text(), QStringLiteral("書き込み"));
+            EXPECT_EQ(f.btnCansel->text(), QStringLiteral("キャンセル"));
+            EXPECT_EQ(f.Label1->font().pointSizeF(), 11.25);
+            EXPECT_EQ(f.picData->font().family(), QStringLiteral("ＭＳ ゴシック"));
+            // The labels take no focus.
+            EXPECT_EQ(tabStops(&f, 4),
+                      (QList<QWidget*>{f.picAdr, f.btnWrite, f.btnCansel, f.picData, f.picAdr}));
+            EXPECT_FALSE(f.btnWrite->isDefault());
+        });
     doubleClickByte(0x00);
     EXPECT_TRUE(opened());
 }
@@ -163,15 +174,18 @@ TEST_F(ConfigWrite, FailedReReadKeepsThatRegistersBytesAndItsTextStays)
 TEST_F(ConfigWrite, CancelTouchesNeitherTheChipNorTheWindow)
 {
     Tavrinmain& w = startOnChip2();
-    QTest::mouseClick(w.picDump, Qt::LeftButton, {}, atTwips(w.picDump, 9.5 * app().cellWidth, 2.5 * app().cellHeight));
+    QTest::mouseClick(w.picDump, Qt::LeftButton, {},
+                      atTwips(w.picDump, 9.5 * app().cellWidth, 2.5 * app().cellHeight));
     const size_t calls = lib().calls.size();
     const std::array<uint8_t, 68> regData = app().regData;
     const QImage dump = w.picDump->image();
-    whenOpen<frmConWr>([](frmConWr& f) {
-        clickDigit(f.picData, kOrigin, 1);
-        QTest::keyClicks(f.picData, QStringLiteral("ff"));
-        QTest::mouseClick(f.btnCansel, Qt::LeftButton);
-    });
+    whenOpen<frmConWr>(
+        [](frmConWr& f)
+        {
+            clickDigit(f.picData, kOrigin, 1);
+            QTest::keyClicks(f.picData, QStringLiteral("ff"));
+            QTest::mouseClick(f.btnCansel, Qt::LeftButton);
+        });
     doubleClickByte(0x05);
     EXPECT_TRUE(opened());
     EXPECT_EQ(lib().calls.size(), calls);
@@ -186,32 +200,39 @@ TEST_F(ConfigWrite, CancelTouchesNeitherTheChipNorTheWindow)
 TEST_F(ConfigWrite, EveryOpeningStartsAgainFromTheCursorWithNoDigitSelected)
 {
     startOnChip2();
-    whenOpen<frmConWr>([](frmConWr& f) {
-        clickDigit(f.picData, kOrigin, 2);
-        QTest::keyClick(f.picData, '7');
-        QTest::mouseClick(f.btnCansel, Qt::LeftButton);
-    });
+    whenOpen<frmConWr>(
+        [](frmConWr& f)
+        {
+            clickDigit(f.picData, kOrigin, 2);
+            QTest::keyClick(f.picData, '7');
+            QTest::mouseClick(f.btnCansel, Qt::LeftButton);
+        });
     doubleClickByte(0x3C);
-    whenOpen<frmConWr>([](frmConWr& f) {
-        EXPECT_TRUE(shows(f.picData, kOrigin, QStringLiteral("0A"), 0));
-        EXPECT_EQ(f.field().digitPos(), 0);
-        f.close();
-    });
+    whenOpen<frmConWr>(
+        [](frmConWr& f)
+        {
+            EXPECT_TRUE(shows(f.picData, kOrigin, QStringLiteral("0A"), 0));
+            EXPECT_EQ(f.field().digitPos(), 0);
+            f.close();
+        });
     doubleClickByte(0x3C);
     EXPECT_TRUE(opened());
 }
 
 // The two-digit field, the same in all three byte dialogs; driven here in frmConWr.
-class ByteField : public ConfigWrite {
+class ByteField : public ConfigWrite
+{
 protected:
     // Opens the dialog on the 0x0A byte at offset 0x3C and runs `keys` there.
     void onField(std::function<void(frmConWr&)> keys)
     {
         startOnChip2();
-        whenOpen<frmConWr>([keys](frmConWr& f) {
-            keys(f);
-            f.close();
-        });
+        whenOpen<frmConWr>(
+            [keys](frmConWr& f)
+            {
+                keys(f);
+                f.close();
+            });
         doubleClickByte(0x3C);
         EXPECT_TRUE(opened());
     }
@@ -219,105 +240,119 @@ protected:
 
 TEST_F(ByteField, FirstKeyWithNoDigitSelectedOnlySelectsTheRightDigit)
 {
-    onField([](frmConWr& f) {
-        QTest::keyClick(f.picData, '5');
-        EXPECT_TRUE(shows(f.picData, kOrigin, QStringLiteral("0A"), 2));
-        QTest::keyClick(f.picData, '5');
-        EXPECT_TRUE(shows(f.picData, kOrigin, QStringLiteral("05"), 2));
-        EXPECT_EQ(f.field().dataValue(), 0x05);
-    });
+    onField(
+        [](frmConWr& f)
+        {
+            QTest::keyClick(f.picData, '5');
+            EXPECT_TRUE(shows(f.picData, kOrigin, QStringLiteral("0A"), 2));
+            QTest::keyClick(f.picData, '5');
+            EXPECT_TRUE(shows(f.picData, kOrigin, QStringLiteral("05"), 2));
+            EXPECT_EQ(f.field().dataValue(), 0x05);
+        });
 }
 
 TEST_F(ByteField, LowerCaseHexReplacesTheDigitAndUpperCaseIsIgnored)
 {
-    onField([](frmConWr& f) {
-        clickDigit(f.picData, kOrigin, 1);
-        QTest::keyClick(f.picData, 'c');
-        EXPECT_TRUE(shows(f.picData, kOrigin, QStringLiteral("CA"), 2));
-        const QImage before = f.picData->image();
-        QTest::keyClick(f.picData, 'C', Qt::ShiftModifier);
-        QTest::keyClick(f.picData, 'g');
-        QTest::keyClick(f.picData, ' ');
-        EXPECT_EQ(f.picData->image(), before);
-        EXPECT_EQ(f.field().dataValue(), 0xCA);
-        QTest::keyClick(f.picData, 'f');
-        EXPECT_TRUE(shows(f.picData, kOrigin, QStringLiteral("CF"), 2));
-        QTest::keyClick(f.picData, '0');
-        EXPECT_TRUE(shows(f.picData, kOrigin, QStringLiteral("C0"), 2));
-    });
+    onField(
+        [](frmConWr& f)
+        {
+            clickDigit(f.picData, kOrigin, 1);
+            QTest::keyClick(f.picData, 'c');
+            EXPECT_TRUE(shows(f.picData, kOrigin, QStringLiteral("CA"), 2));
+            const QImage before = f.picData->image();
+            QTest::keyClick(f.picData, 'C', Qt::ShiftModifier);
+            QTest::keyClick(f.picData, 'g');
+            QTest::keyClick(f.picData, ' ');
+            EXPECT_EQ(f.picData->image(), before);
+            EXPECT_EQ(f.field().dataValue(), 0xCA);
+            QTest::keyClick(f.picData, 'f');
+            EXPECT_TRUE(shows(f.picData, kOrigin, QStringLiteral("CF"), 2));
+            QTest::keyClick(f.picData, '0');
+            EXPECT_TRUE(shows(f.picData, kOrigin, QStringLiteral("C0"), 2));
+        });
 }
 
 TEST_F(ByteField, SelectedDigitStandsBlackOnAGreenCell)
 {
-    onField([](frmConWr& f) {
-        clickDigit(f.picData, kOrigin, 1);
-        const AppState& s = app();
-        const double w = s.cellWidth, h = s.cellHeight;
-        EXPECT_GT(cellShare(f.picData, kOrigin, 100, w, h, 0x00FF00), 0.5);
-        EXPECT_TRUE(cellHasColour(f.picData, kOrigin, 100, w, h, kBlack));
-        EXPECT_FALSE(cellHasColour(f.picData, kOrigin + w, 100, w, h, 0x00FF00));
-        EXPECT_TRUE(cellHasColour(f.picData, kOrigin + w, 100, w, h, kBlack));
-    });
+    onField(
+        [](frmConWr& f)
+        {
+            clickDigit(f.picData, kOrigin, 1);
+            const AppState& s = app();
+            const double w = s.cellWidth, h = s.cellHeight;
+            EXPECT_GT(cellShare(f.picData, kOrigin, 100, w, h, 0x00FF00), 0.5);
+            EXPECT_TRUE(cellHasColour(f.picData, kOrigin, 100, w, h, kBlack));
+            EXPECT_FALSE(cellHasColour(f.picData, kOrigin + w, 100, w, h, 0x00FF00));
+            EXPECT_TRUE(cellHasColour(f.picData, kOrigin + w, 100, w, h, kBlack));
+        });
 }
 
 TEST_F(ByteField, StepsWrapWithinTheDigitWithoutCarry)
 {
-    onField([](frmConWr& f) {
-        clickDigit(f.picData, kOrigin, 1);
-        QTest::keyClicks(f.picData, QStringLiteral("f3"));
-        clickDigit(f.picData, kOrigin, 1);
-        QTest::keyClick(f.picData, Qt::Key_Up);
-        EXPECT_TRUE(shows(f.picData, kOrigin, QStringLiteral("03"), 1));
-        QTest::keyClick(f.picData, Qt::Key_Down);
-        EXPECT_TRUE(shows(f.picData, kOrigin, QStringLiteral("F3"), 1));
+    onField(
+        [](frmConWr& f)
+        {
+            clickDigit(f.picData, kOrigin, 1);
+            QTest::keyClicks(f.picData, QStringLiteral("f3"));
+            clickDigit(f.picData, kOrigin, 1);
+            QTest::keyClick(f.picData, Qt::Key_Up);
+            EXPECT_TRUE(shows(f.picData, kOrigin, QStringLiteral("03"), 1));
+            QTest::keyClick(f.picData, Qt::Key_Down);
+            EXPECT_TRUE(shows(f.picData, kOrigin, QStringLiteral("F3"), 1));
 
-        QTest::keyClicks(f.picData, QStringLiteral("30"));
-        EXPECT_TRUE(shows(f.picData, kOrigin, QStringLiteral("30"), 2));
-        QTest::keyClick(f.picData, Qt::Key_Down);
-        EXPECT_TRUE(shows(f.picData, kOrigin, QStringLiteral("3F"), 2));
-        QTest::keyClick(f.picData, Qt::Key_Up);
-        EXPECT_TRUE(shows(f.picData, kOrigin, QStringLiteral("30"), 2));
-    });
+            QTest::keyClicks(f.picData, QStringLiteral("30"));
+            EXPECT_TRUE(shows(f.picData, kOrigin, QStringLiteral("30"), 2));
+            QTest::keyClick(f.picData, Qt::Key_Down);
+            EXPECT_TRUE(shows(f.picData, kOrigin, QStringLiteral("3F"), 2));
+            QTest::keyClick(f.picData, Qt::Key_Up);
+            EXPECT_TRUE(shows(f.picData, kOrigin, QStringLiteral("30"), 2));
+        });
 }
 
 TEST_F(ByteField, ArrowsStopAtTheEndsAndShiftIsIgnored)
 {
-    onField([](frmConWr& f) {
-        clickDigit(f.picData, kOrigin, 2);
-        QTest::keyClick(f.picData, Qt::Key_Right);
-        EXPECT_TRUE(shows(f.picData, kOrigin, QStringLiteral("0A"), 2));
-        QTest::keyClick(f.picData, Qt::Key_Left, Qt::ShiftModifier);
-        EXPECT_TRUE(shows(f.picData, kOrigin, QStringLiteral("0A"), 1));
-        QTest::keyClick(f.picData, Qt::Key_Left);
-        EXPECT_TRUE(shows(f.picData, kOrigin, QStringLiteral("0A"), 1));
-        QTest::keyClick(f.picData, Qt::Key_Right, Qt::ShiftModifier);
-        EXPECT_TRUE(shows(f.picData, kOrigin, QStringLiteral("0A"), 2));
-    });
+    onField(
+        [](frmConWr& f)
+        {
+            clickDigit(f.picData, kOrigin, 2);
+            QTest::keyClick(f.picData, Qt::Key_Right);
+            EXPECT_TRUE(shows(f.picData, kOrigin, QStringLiteral("0A"), 2));
+            QTest::keyClick(f.picData, Qt::Key_Left, Qt::ShiftModifier);
+            EXPECT_TRUE(shows(f.picData, kOrigin, QStringLiteral("0A"), 1));
+            QTest::keyClick(f.picData, Qt::Key_Left);
+            EXPECT_TRUE(shows(f.picData, kOrigin, QStringLiteral("0A"), 1));
+            QTest::keyClick(f.picData, Qt::Key_Right, Qt::ShiftModifier);
+            EXPECT_TRUE(shows(f.picData, kOrigin, QStringLiteral("0A"), 2));
+        });
 }
 
 TEST_F(ByteField, ClicksLeftOfTheBoundarySelectTheLeftDigitAndRightOfItTheRight)
 {
-    onField([](frmConWr& f) {
-        const double w = app().cellWidth;
-        clickTwips(f.picData, 30, 60, Qt::RightButton);
-        EXPECT_TRUE(shows(f.picData, kOrigin, QStringLiteral("0A"), 1));
-        clickTwips(f.picData, 800, 400);
-        EXPECT_TRUE(shows(f.picData, kOrigin, QStringLiteral("0A"), 2));
-        clickTwips(f.picData, kOrigin + w - 20, 150, Qt::MiddleButton);
-        EXPECT_TRUE(shows(f.picData, kOrigin, QStringLiteral("0A"), 1));
-        clickTwips(f.picData, kOrigin + w + 20, 150);
-        EXPECT_TRUE(shows(f.picData, kOrigin, QStringLiteral("0A"), 2));
-    });
+    onField(
+        [](frmConWr& f)
+        {
+            const double w = app().cellWidth;
+            clickTwips(f.picData, 30, 60, Qt::RightButton);
+            EXPECT_TRUE(shows(f.picData, kOrigin, QStringLiteral("0A"), 1));
+            clickTwips(f.picData, 800, 400);
+            EXPECT_TRUE(shows(f.picData, kOrigin, QStringLiteral("0A"), 2));
+            clickTwips(f.picData, kOrigin + w - 20, 150, Qt::MiddleButton);
+            EXPECT_TRUE(shows(f.picData, kOrigin, QStringLiteral("0A"), 1));
+            clickTwips(f.picData, kOrigin + w + 20, 150);
+            EXPECT_TRUE(shows(f.picData, kOrigin, QStringLiteral("0A"), 2));
+        });
 }
 
 TEST_F(ByteField, PunctuationSharingAnArrowsCodeDoesNotMoveOrStep)
 {
-    onField([](frmConWr& f) {
-        clickDigit(f.picData, kOrigin, 2);
-        const QImage before = f.picData->image();
-        // '%', '&', '\'' and '(' carry the numbers the arrow keys have.
-        QTest::keyClicks(f.picData, QStringLiteral("%&'("));
-        EXPECT_EQ(f.picData->image(), before);
-        EXPECT_EQ(f.field().dataValue(), 0x0A);
-    });
+    onField(
+        [](frmConWr& f)
+        {
+            clickDigit(f.picData, kOrigin, 2);
+            const QImage before = f.picData->image();
+            // '%', '&', '\'' and '(' carry the numbers the arrow keys have.
+            QTest::keyClicks(f.picData, QStringLiteral("%&'("));
+            EXPECT_EQ(f.picData->image(), before);
+            EXPECT_EQ(f.field().dataValue(), 0x0A);
+        });
 }

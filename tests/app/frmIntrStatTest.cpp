@@ -10,11 +10,13 @@
 #include <QTest>
 #include <optional>
 
-namespace {
+namespace
+{
 
 using Record = std::array<uint8_t, 14>;
 
-struct Shown {
+struct Shown
+{
     QString han, irq, num, pls, next;
     bool operator==(const Shown&) const = default;
 };
@@ -26,14 +28,15 @@ Shown shownBy(const frmIntrStat& f)
 
 std::ostream& operator<<(std::ostream& os, const Shown& s)
 {
-    return os << s.han.toStdString() << " irq " << s.irq.toStdString() << " num " << s.num.toStdString() << " pls "
-              << s.pls.toStdString() << " next " << s.next.toStdString();
+    return os << s.han.toStdString() << " irq " << s.irq.toStdString() << " num " << s.num.toStdString()
+              << " pls " << s.pls.toStdString() << " next " << s.next.toStdString();
 }
 
 }  // namespace
 
 // The record as the dialog formats it at load.
-class IntrStatRecord : public AppFixture {
+class IntrStatRecord : public AppFixture
+{
 protected:
     Shown load(const Record& record)
     {
@@ -95,14 +98,18 @@ TEST_F(IntrStatRecord, PanelsAndLabelsAreThoseOfTheForm)
     EXPECT_EQ(form.Label5->text(), QStringLiteral("次ぎのカウンタ\nターゲット値"));
     EXPECT_EQ(form.btnOK->text(), QStringLiteral("OK"));
     // Each value sits in its own panel, beside its title.
-    const std::pair<QLabel*, PictureBox*> placed[] = {{form.lblHan, form.Picture1}, {form.lblNum, form.Picture2},
-                                                      {form.lblIrq, form.Picture3}, {form.lblPls, form.Picture4},
+    const std::pair<QLabel*, PictureBox*> placed[] = {{form.lblHan, form.Picture1},
+                                                      {form.lblNum, form.Picture2},
+                                                      {form.lblIrq, form.Picture3},
+                                                      {form.lblPls, form.Picture4},
                                                       {form.lblNext, form.Picture5}};
-    for (const auto& [value, panel] : placed) {
+    for (const auto& [value, panel] : placed)
+    {
         EXPECT_EQ(value->parentWidget(), panel) << value->objectName().toStdString();
         EXPECT_DOUBLE_EQ(value->font().pointSizeF(), 11.25);
         const QFontMetricsF fm(value->font());
-        EXPECT_DOUBLE_EQ(fm.horizontalAdvance(QStringLiteral("1")), fm.horizontalAdvance(QStringLiteral("F")));
+        EXPECT_DOUBLE_EQ(fm.horizontalAdvance(QStringLiteral("1")),
+                         fm.horizontalAdvance(QStringLiteral("F")));
         EXPECT_EQ(panel->grab().toImage().pixel(2, 2) & 0xFFFFFF, kWhite);
     }
     // The two-line title is not cut off.
@@ -110,21 +117,24 @@ TEST_F(IntrStatRecord, PanelsAndLabelsAreThoseOfTheForm)
 }
 
 // Opening from the main window.
-class IntrStatDialog : public IoPanelFixture {
+class IntrStatDialog : public IoPanelFixture
+{
 protected:
     // Presses the status button and returns what the dialog showed, or nothing.
     std::optional<Shown> pressStatus()
     {
         std::optional<Shown> shown;
-        ModalWatch watch(QMessageBox::Ok, [&](QWidget* m) {
-            auto* form = qobject_cast<frmIntrStat*>(m);
-            if (!form)
-                return;
-            shown = shownBy(*form);
-            owner = form->parentWidget();
-            saveShot(form, "interrupt-status");
-            QTest::mouseClick(form->btnOK, Qt::LeftButton);
-        });
+        ModalWatch watch(QMessageBox::Ok,
+                         [&](QWidget* m)
+                         {
+                             auto* form = qobject_cast<frmIntrStat*>(m);
+                             if (!form)
+                                 return;
+                             shown = shownBy(*form);
+                             owner = form->parentWidget();
+                             saveShot(form, "interrupt-status");
+                             QTest::mouseClick(form->btnOK, Qt::LeftButton);
+                         });
         QTest::mouseClick(w->btnIntSts, Qt::LeftButton);
         return shown;
     }

@@ -5,7 +5,8 @@
 
 using Calls = std::vector<LibCall>;
 
-namespace {
+namespace
+{
 
 constexpr double kOrigin = 300;
 
@@ -13,7 +14,8 @@ constexpr double kOrigin = 300;
 
 // Chip 2's configuration dump read first (it fills all 68 buffer bytes), then
 // its mode registers.
-class ModeWrite : public WriteDialogFixture {
+class ModeWrite : public WriteDialogFixture
+{
 protected:
     Tavrinmain& startOnModeDump()
     {
@@ -30,13 +32,15 @@ protected:
 
     void writeByte(int offset, const char* digits, const char* shot = nullptr)
     {
-        whenOpen<frmModeWr>([digits, shot](frmModeWr& f) {
-            clickDigit(f.picData, kOrigin, 1);
-            QTest::keyClicks(f.picData, QString::fromLatin1(digits));
-            if (shot)
-                saveShot(&f, shot);
-            QTest::mouseClick(f.btnWrite, Qt::LeftButton);
-        });
+        whenOpen<frmModeWr>(
+            [digits, shot](frmModeWr& f)
+            {
+                clickDigit(f.picData, kOrigin, 1);
+                QTest::keyClicks(f.picData, QString::fromLatin1(digits));
+                if (shot)
+                    saveShot(&f, shot);
+                QTest::mouseClick(f.btnWrite, Qt::LeftButton);
+            });
         doubleClickByte(offset);
         EXPECT_TRUE(opened());
     }
@@ -45,17 +49,20 @@ protected:
 TEST_F(ModeWrite, OpensFromTheModeDumpWithItsCaptionAndFocusOnTheAddress)
 {
     startOnModeDump();
-    whenOpen<frmModeWr>([](frmModeWr& f) {
-        EXPECT_EQ(f.windowTitle(), QStringLiteral("モードレジスタ書き込み"));
-        EXPECT_EQ(f.size(), QSize(twipsToPx(&f, 3900), twipsToPx(&f, 1170)));
-        EXPECT_EQ(f.picData->geometry(),
-                  QRect(twipsToPx(&f, 2880), twipsToPx(&f, 120), twipsToPx(&f, 855), twipsToPx(&f, 495)));
-        EXPECT_TRUE(shows(f.picAdr, kOrigin, QStringLiteral("3E"), 0));
-        EXPECT_TRUE(shows(f.picData, kOrigin, QStringLiteral("22"), 0));
-        // Tab indices: Label1, Label2, picAdr, picData, btnWrite, btnCansel.
-        EXPECT_EQ(tabStops(&f, 4), (QList<QWidget*>{f.picAdr, f.picData, f.btnWrite, f.btnCansel, f.picAdr}));
-        QTest::mouseClick(f.btnCansel, Qt::LeftButton);
-    });
+    whenOpen<frmModeWr>(
+        [](frmModeWr& f)
+        {
+            EXPECT_EQ(f.windowTitle(), QStringLiteral("モードレジスタ書き込み"));
+            EXPECT_EQ(f.size(), QSize(twipsToPx(&f, 3900), twipsToPx(&f, 1170)));
+            EXPECT_EQ(f.picData->geometry(),
+                      QRect(twipsToPx(&f, 2880), twipsToPx(&f, 120), twipsToPx(&f, 855), twipsToPx(&f, 495)));
+            EXPECT_TRUE(shows(f.picAdr, kOrigin, QStringLiteral("3E"), 0));
+            EXPECT_TRUE(shows(f.picData, kOrigin, QStringLiteral("22"), 0));
+            // Tab indices: Label1, Label2, picAdr, picData, btnWrite, btnCansel.
+            EXPECT_EQ(tabStops(&f, 4),
+                      (QList<QWidget*>{f.picAdr, f.picData, f.btnWrite, f.btnCansel, f.picAdr}));
+            QTest::mouseClick(f.btnCansel, Qt::LeftButton);
+        });
     doubleClickByte(0x3E);
     EXPECT_TRUE(opened());
     EXPECT_TRUE(dialogIsGone());
@@ -89,7 +96,8 @@ TEST_F(ModeWrite, BufferBytesBeyondTheSixteenRegistersAreNeitherReadNorShown)
     EXPECT_EQ(app().regData[66], 0xC0);
     EXPECT_EQ(app().regData[67], 0x00);
     const AppState& s = app();
-    EXPECT_TRUE(cellHasColour(w.picDump, 3 * s.cellWidth, 16 * s.cellHeight, 11 * s.cellWidth, s.cellHeight, kBlack));
+    EXPECT_TRUE(
+        cellHasColour(w.picDump, 3 * s.cellWidth, 16 * s.cellHeight, 11 * s.cellWidth, s.cellHeight, kBlack));
     EXPECT_FALSE(cellHasColour(w.picDump, 0, 17 * s.cellHeight, 14 * s.cellWidth, s.cellHeight, kBlack));
     EXPECT_FALSE(cellHasColour(w.picDump, 0, 17 * s.cellHeight, 14 * s.cellWidth, s.cellHeight, kGreen));
 }
@@ -119,15 +127,18 @@ TEST_F(ModeWrite, FailedReReadKeepsThatRegistersBytesAndItsTextStays)
 TEST_F(ModeWrite, CancelChangesNothing)
 {
     Tavrinmain& w = startOnModeDump();
-    QTest::mouseClick(w.picDump, Qt::LeftButton, {}, atTwips(w.picDump, 6.5 * app().cellWidth, 16.5 * app().cellHeight));
+    QTest::mouseClick(w.picDump, Qt::LeftButton, {},
+                      atTwips(w.picDump, 6.5 * app().cellWidth, 16.5 * app().cellHeight));
     const size_t calls = lib().calls.size();
     const std::array<uint8_t, 68> regData = app().regData;
     const QImage dump = w.picDump->image();
     const QString status = w.statusText();
-    whenOpen<frmModeWr>([](frmModeWr& f) {
-        QTest::keyClicks(f.picData, QStringLiteral("99"));
-        QTest::mouseClick(f.btnCansel, Qt::LeftButton);
-    });
+    whenOpen<frmModeWr>(
+        [](frmModeWr& f)
+        {
+            QTest::keyClicks(f.picData, QStringLiteral("99"));
+            QTest::mouseClick(f.btnCansel, Qt::LeftButton);
+        });
     doubleClickByte(0x3E);
     EXPECT_TRUE(opened());
     EXPECT_EQ(lib().calls.size(), calls);

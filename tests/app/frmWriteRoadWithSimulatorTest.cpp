@@ -10,7 +10,8 @@
 
 // The user's whole road from the chip list to a written byte, against the
 // simulated board library bound by name as the program binds it.
-class WriteRoad : public WriteDialogFixture {
+class WriteRoad : public WriteDialogFixture
+{
 protected:
     void SetUp() override
     {
@@ -45,13 +46,15 @@ TEST_F(WriteRoad, InterruptLineWrittenFromTheDumpShowsInTheReReadDump)
     // Pin INTA, line 10 for the second board.
     ASSERT_EQ(app().dumpRows[15], QStringLiteral("00 00 01 0A"));
 
-    whenOpen<frmConWr>([](frmConWr& f) {
-        EXPECT_TRUE(shows(f.picAdr, 300, QStringLiteral("3C"), 0));
-        clickDigit(f.picData, 300, 1);
-        QTest::keyClicks(f.picData, QStringLiteral("2b"));
-        saveShot(&f, "frmConWr");
-        QTest::mouseClick(f.btnWrite, Qt::LeftButton);
-    });
+    whenOpen<frmConWr>(
+        [](frmConWr& f)
+        {
+            EXPECT_TRUE(shows(f.picAdr, 300, QStringLiteral("3C"), 0));
+            clickDigit(f.picData, 300, 1);
+            QTest::keyClicks(f.picData, QStringLiteral("2b"));
+            saveShot(&f, "frmConWr");
+            QTest::mouseClick(f.btnWrite, Qt::LeftButton);
+        });
     doubleClickByte(0x3C);
     ASSERT_TRUE(opened());
 
@@ -74,11 +77,13 @@ TEST_F(WriteRoad, ReadOnlyBitsComeBackAsTheBoardKeepsThem)
     clickChip(1);
     // The interrupt pin byte is fixed on the board: the write goes out, the
     // re-read shows the byte unchanged.
-    whenOpen<frmConWr>([](frmConWr& f) {
-        clickDigit(f.picData, 300, 1);
-        QTest::keyClicks(f.picData, QStringLiteral("07"));
-        QTest::mouseClick(f.btnWrite, Qt::LeftButton);
-    });
+    whenOpen<frmConWr>(
+        [](frmConWr& f)
+        {
+            clickDigit(f.picData, 300, 1);
+            QTest::keyClicks(f.picData, QStringLiteral("07"));
+            QTest::mouseClick(f.btnWrite, Qt::LeftButton);
+        });
     doubleClickByte(0x3D);
     ASSERT_TRUE(opened());
     EXPECT_EQ(w.statusText(), QStringLiteral("コンフィグレジスタ書き込み成功"));
@@ -94,13 +99,15 @@ TEST_F(WriteRoad, EepromWordWrittenFromTheSecondHalfShowsInItsDump)
     QTabBar* bar = w.SSTab1->tabBar();
     QTest::mouseClick(bar, Qt::LeftButton, {}, bar->tabRect(1).center());
 
-    whenOpen<frmEepWr>([](frmEepWr& f) {
-        EXPECT_TRUE(shows(f.picData, 200, QStringLiteral("FFFF"), 0));
-        clickDigit(f.picData, 200, 1);
-        QTest::keyClicks(f.picData, QStringLiteral("8a5"));
-        saveShot(&f, "frmEepWr");
-        QTest::mouseClick(f.btnWrite, Qt::LeftButton);
-    });
+    whenOpen<frmEepWr>(
+        [](frmEepWr& f)
+        {
+            EXPECT_TRUE(shows(f.picData, 200, QStringLiteral("FFFF"), 0));
+            clickDigit(f.picData, 200, 1);
+            QTest::keyClicks(f.picData, QStringLiteral("8a5"));
+            saveShot(&f, "frmEepWr");
+            QTest::mouseClick(f.btnWrite, Qt::LeftButton);
+        });
     doubleClickWord(0x30);
     ASSERT_TRUE(opened());
 
@@ -116,12 +123,14 @@ TEST_F(WriteRoad, OutputPortWriteReadsBackFromTheBoard)
 {
     Tavrinmain& w = startProgram();
     clickChip(1);
-    whenOpen<frmOutpWr>([](frmOutpWr& f) {
-        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Left);
-        QTest::keyClicks(QApplication::focusWidget(), QStringLiteral("c3"));
-        saveShot(&f, "frmOutpWr");
-        QTest::mouseClick(f.btnWrite, Qt::LeftButton);
-    });
+    whenOpen<frmOutpWr>(
+        [](frmOutpWr& f)
+        {
+            QTest::keyClick(QApplication::focusWidget(), Qt::Key_Left);
+            QTest::keyClicks(QApplication::focusWidget(), QStringLiteral("c3"));
+            saveShot(&f, "frmOutpWr");
+            QTest::mouseClick(f.btnWrite, Qt::LeftButton);
+        });
     QTest::mouseDClick(w.picOutp, Qt::LeftButton);
     ASSERT_TRUE(opened());
     EXPECT_EQ(w.statusText(), QStringLiteral("出力ポート書き込み成功"));

@@ -6,7 +6,8 @@
 #include <QTest>
 #include <gtest/gtest.h>
 
-namespace {
+namespace
+{
 
 int filtered(int key, int16_t allowDot)
 {
@@ -17,7 +18,8 @@ int filtered(int key, int16_t allowDot)
 }  // namespace
 
 // The key filter on its own, against a box standing in for the caller's.
-class FilterNumKey : public ::testing::Test {
+class FilterNumKey : public ::testing::Test
+{
 protected:
     void SetUp() override { app().keyFilterBox = &box; }
     void TearDown() override { app().keyFilterBox = nullptr; }
@@ -56,7 +58,8 @@ TEST_F(FilterNumKey, WithoutABoxTheTextCountsAsEmpty)
 }
 
 // The events a line edit delivers to its form through NumBoxEvents.
-class NumBoxEvents : public ::testing::Test {
+class NumBoxEvents : public ::testing::Test
+{
 protected:
     void SetUp() override
     {
@@ -65,11 +68,13 @@ protected:
         other = new QLineEdit(&window);
         other->move(0, 30);
         events = new numOnly::NumBoxEvents(box);
-        QObject::connect(events, &numOnly::NumBoxEvents::keyPress, [this](int& key) {
-            seen.push_back(key);
-            if (handler)
-                handler(key);
-        });
+        QObject::connect(events, &numOnly::NumBoxEvents::keyPress,
+                         [this](int& key)
+                         {
+                             seen.push_back(key);
+                             if (handler)
+                                 handler(key);
+                         });
         QObject::connect(events, &numOnly::NumBoxEvents::gotFocus, [this] { ++gotFocus; });
         QObject::connect(events, &numOnly::NumBoxEvents::lostFocus, [this] { ++lostFocus; });
         window.show();
@@ -88,7 +93,8 @@ protected:
 
 TEST_F(NumBoxEvents, EveryTypedCharacterReachesTheHandlerWhichMaySwallowOrReplaceIt)
 {
-    handler = [](int& key) {
+    handler = [](int& key)
+    {
         if (key == 'x')
             key = 0;
         else if (key == 'y')

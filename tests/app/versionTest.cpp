@@ -10,7 +10,8 @@
 #include <QTest>
 
 // The about dialog on its own.
-class AboutDialog : public AppFixture {
+class AboutDialog : public AppFixture
+{
 protected:
     QString driverLine(int32_t reported)
     {
@@ -31,7 +32,7 @@ TEST_F(AboutDialog, ShowsTheProgramsThreePartVersion)
 TEST_F(AboutDialog, DriverMinorAlwaysShowsAtLeastTwoDigits)
 {
     const std::pair<int32_t, const char*> cases[] = {
-        {0x0104, "1.04"}, {0x010C, "1.12"}, {0x0200, "2.00"}, {0x0109, "1.09"},
+        {0x0104, "1.04"}, {0x010C, "1.12"},  {0x0200, "2.00"}, {0x0109, "1.09"},
         {0x010A, "1.10"}, {0x01FF, "1.255"}, {0x0000, "0.00"},
     };
     for (const auto& [reported, shown] : cases)
@@ -62,29 +63,34 @@ TEST_F(AboutDialog, LaidOutAsTheFormWithTheIconDrawn)
     EXPECT_DOUBLE_EQ(about.Label2->font().pointSizeF(), 11.25);
     // Every line fits its label.
     for (QLabel* l : {about.Label1, about.Label2, about.Label3, about.Label4})
-        EXPECT_LE(QFontMetrics(l->font()).horizontalAdvance(l->text()), l->width()) << l->text().toStdString();
+        EXPECT_LE(QFontMetrics(l->font()).horizontalAdvance(l->text()), l->width())
+            << l->text().toStdString();
     const PictureBox* icon = about.Picture1;
-    EXPECT_LT(cellShare(icon, 0, 0, icon->width() * icon->twipsPerPixelX(), icon->height() * icon->twipsPerPixelY(),
-                        kWhite),
+    EXPECT_LT(cellShare(icon, 0, 0, icon->width() * icon->twipsPerPixelX(),
+                        icon->height() * icon->twipsPerPixelY(), kWhite),
               0.8);
 }
 
 // Opening from the menu.
-class AboutMenu : public IoPanelFixture {};
+class AboutMenu : public IoPanelFixture
+{
+};
 
 TEST_F(AboutMenu, OpensModallyOverTheMainWindowAndAsksTheDriverEachTime)
 {
     QStringList lines;
     QWidget* owner = nullptr;
-    ModalWatch watch(QMessageBox::Ok, [&](QWidget* m) {
-        auto* about = qobject_cast<version*>(m);
-        if (!about)
-            return;
-        lines << about->Label4->text();
-        owner = about->parentWidget();
-        saveShot(about, "about");
-        QTest::mouseClick(about->btnOK, Qt::LeftButton);
-    });
+    ModalWatch watch(QMessageBox::Ok,
+                     [&](QWidget* m)
+                     {
+                         auto* about = qobject_cast<version*>(m);
+                         if (!about)
+                             return;
+                         lines << about->Label4->text();
+                         owner = about->parentWidget();
+                         saveShot(about, "about");
+                         QTest::mouseClick(about->btnOK, Qt::LeftButton);
+                     });
     lib().calls.clear();
     w->menuH_Ver->trigger();
     lib().vxdVersion = 0x0200;

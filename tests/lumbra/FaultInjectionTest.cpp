@@ -2,24 +2,29 @@
 
 #include "SimulatedBoards.h"
 
-namespace {
+namespace
+{
 
-int16_t readConfig(int32_t chip, int32_t offset) {
+int16_t readConfig(int32_t chip, int32_t offset)
+{
     int32_t value = 0;
     return PciReadConfigReg(chip, offset, &value);
 }
 
-int16_t readEep(int32_t address) {
+int16_t readEep(int32_t address)
+{
     int32_t value = 0;
     return OrvelReadEep(1, address, &value);
 }
 
-int16_t readInport(int32_t chip) {
+int16_t readInport(int32_t chip)
+{
     uint8_t value = 0;
     return TavrinReadInport(chip, &value);
 }
 
-struct Probe {
+struct Probe
+{
     const char* what;
     std::function<int16_t()> call;
     int16_t expected;
@@ -27,7 +32,8 @@ struct Probe {
 
 }  // namespace
 
-TEST_F(SimulatedBoards, FailRulesPickCallsByNameChipAddressAndCallIndex) {
+TEST_F(SimulatedBoards, FailRulesPickCallsByNameChipAddressAndCallIndex)
+{
     const std::pair<const char*, std::vector<Probe>> cases[] = {
         {"PciReadConfigReg",
          {{"chip 1", [] { return readConfig(1, 0); }, 0}, {"chip 2", [] { return readConfig(2, 0x14); }, 0}}},
@@ -51,19 +57,23 @@ TEST_F(SimulatedBoards, FailRulesPickCallsByNameChipAddressAndCallIndex) {
           {"inport 2", [] { return readInport(2); }, 0},
           {"version", [] { return static_cast<int16_t>(PciGetVxdVersion()); }, 0x0104}}},
     };
-    for (const auto& [rules, probes] : cases) {
+    for (const auto& [rules, probes] : cases)
+    {
         LumbraSimReset();
         openWith("LUMBRA_SIM_FAIL", rules);
-        for (const auto& probe : probes) EXPECT_EQ(probe.call(), probe.expected) << rules << ": " << probe.what;
+        for (const auto& probe : probes)
+            EXPECT_EQ(probe.call(), probe.expected) << rules << ": " << probe.what;
     }
 }
 
-TEST_F(SimulatedBoards, MalformedFailRulesAreDroppedAndTheRestStillApply) {
+TEST_F(SimulatedBoards, MalformedFailRulesAreDroppedAndTheRestStillApply)
+{
     for (const char* bad : {"NoSuchCall", "pcireadconfigreg", "PciReadConfigReg@", "PciReadConfigReg@x",
                             "PciReadConfigReg:0xZZ", "PciReadConfigReg#0", "PciReadConfigReg@1@1",
                             "PciReadConfigReg:-4", "@1", "PciReadConfigReg 1",
                             "TavrinReadInport:4",  // has no address
-                            "TavrinMaskIntr@1"}) {  // has no chip
+                            "TavrinMaskIntr@1"})
+    {  // has no chip
         LumbraSimReset();
         openWith("LUMBRA_SIM_FAIL", (std::string(bad) + ",TavrinReadOutport").c_str());
         EXPECT_EQ(readConfig(1, 0), 1) << bad;
@@ -74,22 +84,26 @@ TEST_F(SimulatedBoards, MalformedFailRulesAreDroppedAndTheRestStillApply) {
     }
 }
 
-TEST_F(SimulatedBoards, FailedOpenLeavesTheLibraryClosed) {
+TEST_F(SimulatedBoards, FailedOpenLeavesTheLibraryClosed)
+{
     setenv("LUMBRA_SIM_FAIL", "PciOpenDevice", 1);
     EXPECT_EQ(PciOpenDevice(), 0);
     EXPECT_EQ(PciFindDevice(), 0);
     EXPECT_EQ(readConfig(1, 0), 0);
 }
 
-TEST_F(SimulatedBoards, CallIndexOnOpenFailsTheSecondOpenOnly) {
+TEST_F(SimulatedBoards, CallIndexOnOpenFailsTheSecondOpenOnly)
+{
     openWith("LUMBRA_SIM_FAIL", "PciOpenDevice#2");
     PciCloseDevice();
     EXPECT_EQ(PciOpenDevice(), 0);
     EXPECT_EQ(PciOpenDevice(), 1);
 }
 
-TEST_F(SimulatedBoards, FailedWritesChangeNothing) {
-    openWith("LUMBRA_SIM_FAIL", "OrvelWriteEep,PciWriteConfigReg@1:0x40,OrvelWriteModeReg,TavrinWriteOutport@1");
+TEST_F(SimulatedBoards, FailedWritesChangeNothing)
+{
+    openWith("LUMBRA_SIM_FAIL",
+             "OrvelWriteEep,PciWriteConfigReg@1:0x40,OrvelWriteModeReg,TavrinWriteOutport@1");
     const int32_t word = eeprom(1, 5);
     EXPECT_EQ(OrvelWriteEep(1, 5, 0x1234), 0);
     EXPECT_EQ(eeprom(1, 5), word);

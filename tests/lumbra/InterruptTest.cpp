@@ -1,15 +1,18 @@
 #include "SimulatedBoards.h"
 
-namespace {
+namespace
+{
 
-struct IntrRecord {
+struct IntrRecord
+{
     uint32_t handle;
     uint16_t irq, raised, pulses;
     uint32_t target;
     uint8_t spare;
 };
 
-IntrRecord readRecord() {
+IntrRecord readRecord()
+{
     uint8_t b[LUMBRA_INTR_RECORD_SIZE];
     std::fill(std::begin(b), std::end(b), uint8_t{0xEE});
     EXPECT_EQ(TavrinReadIntrStat(b), 1);
@@ -23,7 +26,8 @@ IntrRecord readRecord() {
 
 }  // namespace
 
-TEST_F(SimulatedBoards, CounterMovesOnlyWhenSteppedAndWrapsAt24Bits) {
+TEST_F(SimulatedBoards, CounterMovesOnlyWhenSteppedAndWrapsAt24Bits)
+{
     ASSERT_EQ(PciOpenDevice(), 1);
     EXPECT_EQ(counter(1), 0);
     EXPECT_EQ(counter(1), 0) << "frozen clock";
@@ -38,7 +42,8 @@ TEST_F(SimulatedBoards, CounterMovesOnlyWhenSteppedAndWrapsAt24Bits) {
     EXPECT_EQ(LumbraSimAdvancePulses(3, 1), 0);
 }
 
-TEST_F(SimulatedBoards, InitCadmirRefusesModesAndValuesItCannotLoad) {
+TEST_F(SimulatedBoards, InitCadmirRefusesModesAndValuesItCannotLoad)
+{
     ASSERT_EQ(PciOpenDevice(), 1);
     LumbraSimAdvancePulses(1, 9);
     EXPECT_EQ(TavrinInitCadmir(1, 1, 0), 0);
@@ -47,7 +52,8 @@ TEST_F(SimulatedBoards, InitCadmirRefusesModesAndValuesItCannotLoad) {
     EXPECT_EQ(counter(1), 9);
 }
 
-TEST_F(SimulatedBoards, StatusRecordDescribesTheOpenInterrupt) {
+TEST_F(SimulatedBoards, StatusRecordDescribesTheOpenInterrupt)
+{
     ASSERT_EQ(PciOpenDevice(), 1);
     uint8_t untouched[LUMBRA_INTR_RECORD_SIZE] = {0x77};
     EXPECT_EQ(TavrinOpenIntr(2, 0), 0) << "zero pulses per interrupt";
@@ -68,7 +74,8 @@ TEST_F(SimulatedBoards, StatusRecordDescribesTheOpenInterrupt) {
     EXPECT_EQ(readRecord().irq, 14) << "the IRQ is the configured interrupt line";
 }
 
-TEST_F(SimulatedBoards, InterruptsAreCountedEveryPeriodOnlyWhileUnmasked) {
+TEST_F(SimulatedBoards, InterruptsAreCountedEveryPeriodOnlyWhileUnmasked)
+{
     ASSERT_EQ(PciOpenDevice(), 1);
     ASSERT_EQ(TavrinOpenIntr(1, 100), 1);
     LumbraSimAdvancePulses(1, 150);
@@ -91,7 +98,8 @@ TEST_F(SimulatedBoards, InterruptsAreCountedEveryPeriodOnlyWhileUnmasked) {
     EXPECT_EQ(readRecord().target, 600u);
 }
 
-TEST_F(SimulatedBoards, TargetAndCountWrapAroundTheirWidths) {
+TEST_F(SimulatedBoards, TargetAndCountWrapAroundTheirWidths)
+{
     ASSERT_EQ(PciOpenDevice(), 1);
     TavrinInitCadmir(1, 0, 0xFFFFF0);
     ASSERT_EQ(TavrinOpenIntr(1, 0x20), 1);
@@ -118,7 +126,8 @@ TEST_F(SimulatedBoards, TargetAndCountWrapAroundTheirWidths) {
     EXPECT_EQ(readRecord().raised, static_cast<uint16_t>(3u * 0x1000000 / 65535));
 }
 
-TEST_F(SimulatedBoards, OnlyTheOpenChipClosesTheInterrupt) {
+TEST_F(SimulatedBoards, OnlyTheOpenChipClosesTheInterrupt)
+{
     ASSERT_EQ(PciOpenDevice(), 1);
     EXPECT_EQ(TavrinCloseIntr(0), 0) << "nothing open";
     ASSERT_EQ(TavrinOpenIntr(1, 10), 1);
@@ -129,7 +138,8 @@ TEST_F(SimulatedBoards, OnlyTheOpenChipClosesTheInterrupt) {
     EXPECT_EQ(mode(1, 0x08) & 1, 0);
 }
 
-TEST_F(SimulatedBoards, OpeningAgainReplacesTheInterrupt) {
+TEST_F(SimulatedBoards, OpeningAgainReplacesTheInterrupt)
+{
     ASSERT_EQ(PciOpenDevice(), 1);
     ASSERT_EQ(TavrinOpenIntr(1, 10), 1);
     TavrinUnmaskIntr();
@@ -144,7 +154,8 @@ TEST_F(SimulatedBoards, OpeningAgainReplacesTheInterrupt) {
     EXPECT_EQ(TavrinCloseIntr(2), 1);
 }
 
-TEST_F(SimulatedBoards, ClosingTheLibraryReleasesTheInterrupt) {
+TEST_F(SimulatedBoards, ClosingTheLibraryReleasesTheInterrupt)
+{
     ASSERT_EQ(PciOpenDevice(), 1);
     ASSERT_EQ(TavrinOpenIntr(1, 10), 1);
     PciCloseDevice();

@@ -8,14 +8,16 @@
 #include "pulse_clock.h"
 #include "simulator.h"
 
-namespace {
+namespace
+{
 
 constexpr uint64_t kMs = 1'000'000;
 constexpr uint64_t kSecond = 1000 * kMs;
 
 }  // namespace
 
-TEST(PulseClock, CarriesFractionsOfAPulseBetweenCalls) {
+TEST(PulseClock, CarriesFractionsOfAPulseBetweenCalls)
+{
     lumbra::PulseClock clock;
     clock.start(1000, 5 * kSecond);
     EXPECT_EQ(clock.take(5 * kSecond + kMs * 4 / 10), 0u);
@@ -25,7 +27,8 @@ TEST(PulseClock, CarriesFractionsOfAPulseBetweenCalls) {
     EXPECT_EQ(clock.take(6 * kSecond + kMs), 1u);
 }
 
-TEST(PulseClock, ZeroRateFreezesAndLongRunsDoNotOverflow) {
+TEST(PulseClock, ZeroRateFreezesAndLongRunsDoNotOverflow)
+{
     lumbra::PulseClock frozen;
     frozen.start(0, 0);
     EXPECT_EQ(frozen.take(100 * kSecond), 0u);
@@ -36,22 +39,28 @@ TEST(PulseClock, ZeroRateFreezesAndLongRunsDoNotOverflow) {
     EXPECT_EQ(fast.take(century), 100ull * 365 * 24 * 3600 * 10'000'000);
 }
 
-class ClockedSimulator : public ::testing::Test {
+class ClockedSimulator : public ::testing::Test
+{
 protected:
     ClockedSimulator()
         : sim_({[this] { return now_; },
-                [this](const char* name) -> const char* {
+                [this](const char* name) -> const char*
+                {
                     const auto it = env_.find(name);
                     return it == env_.end() ? nullptr : it->second.c_str();
                 },
-                [](const std::string&) {}}) {}
+                [](const std::string&) {}})
+    {
+    }
 
-    int32_t counter(int32_t chip) {
+    int32_t counter(int32_t chip)
+    {
         int32_t value = -1;
         EXPECT_EQ(sim_.CadmirReadCounter(chip, &value), 1);
         return value;
     }
-    uint16_t raised() {
+    uint16_t raised()
+    {
         uint8_t record[LUMBRA_INTR_RECORD_SIZE] = {};
         EXPECT_EQ(sim_.TavrinReadIntrStat(record), 1);
         return static_cast<uint16_t>(record[6] | record[7] << 8);
@@ -62,7 +71,8 @@ protected:
     lumbra::Simulator sim_;
 };
 
-TEST_F(ClockedSimulator, CountersFollowTheClockOnEveryChip) {
+TEST_F(ClockedSimulator, CountersFollowTheClockOnEveryChip)
+{
     ASSERT_EQ(sim_.PciOpenDevice(), 1);
     now_ += 1500 * kMs;
     EXPECT_EQ(counter(1), 1500);
@@ -73,7 +83,8 @@ TEST_F(ClockedSimulator, CountersFollowTheClockOnEveryChip) {
     EXPECT_EQ(counter(1), 1500) << "the counter rests while the library is closed";
 }
 
-TEST_F(ClockedSimulator, PulsesBeforeAMaskChangeCountUnderTheOldMask) {
+TEST_F(ClockedSimulator, PulsesBeforeAMaskChangeCountUnderTheOldMask)
+{
     ASSERT_EQ(sim_.PciOpenDevice(), 1);
     ASSERT_EQ(sim_.TavrinOpenIntr(1, 100), 1);
     now_ += 250 * kMs;
@@ -85,7 +96,8 @@ TEST_F(ClockedSimulator, PulsesBeforeAMaskChangeCountUnderTheOldMask) {
     EXPECT_EQ(raised(), 3);
 }
 
-TEST_F(ClockedSimulator, ZeroRateFromTheEnvironmentFreezesTheCounter) {
+TEST_F(ClockedSimulator, ZeroRateFromTheEnvironmentFreezesTheCounter)
+{
     env_["LUMBRA_SIM_PULSE_HZ"] = "0";
     ASSERT_EQ(sim_.PciOpenDevice(), 1);
     now_ += 100 * kSecond;

@@ -3,31 +3,35 @@
 #include <climits>
 #include <functional>
 
-
 #include "SimulatedBoards.h"
 
-namespace {
+namespace
+{
 
-struct Call {
+struct Call
+{
     const char* name;
     std::function<int32_t()> invoke;
 };
 
 // Every entry point but PciOpenDevice, each addressing chip `chip`, with out-values that
 // start at a sentinel the call must not touch when it fails.
-struct Sentinels {
+struct Sentinels
+{
     int32_t value = 0x5A5A5A5A;
     uint8_t byte = 0x5A;
     uint8_t record[LUMBRA_INTR_RECORD_SIZE];
     Sentinels() { std::fill(std::begin(record), std::end(record), uint8_t{0x5A}); }
-    bool untouched() const {
+    bool untouched() const
+    {
         return value == 0x5A5A5A5A && byte == 0x5A &&
                std::all_of(std::begin(record), std::end(record), [](uint8_t b) { return b == 0x5A; });
     }
 };
 
 // The calls that address a chip (the interrupt close takes the chip as its handle).
-std::vector<Call> chipCalls(int32_t chip, Sentinels& out) {
+std::vector<Call> chipCalls(int32_t chip, Sentinels& out)
+{
     return {
         {"PciRegisterDevice", [=] { return PciRegisterDevice(chip); }},
         {"PciReadConfigReg", [=, &out] { return PciReadConfigReg(chip, 0, &out.value); }},
@@ -47,7 +51,8 @@ std::vector<Call> chipCalls(int32_t chip, Sentinels& out) {
     };
 }
 
-std::vector<Call> chiplessCalls(Sentinels& out) {
+std::vector<Call> chiplessCalls(Sentinels& out)
+{
     return {
         {"PciCloseDevice", [] { return PciCloseDevice(); }},
         {"PciGetVxdVersion", [] { return PciGetVxdVersion(); }},
@@ -60,21 +65,27 @@ std::vector<Call> chiplessCalls(Sentinels& out) {
 
 }  // namespace
 
-TEST_F(SimulatedBoards, EveryCallFailsBeforeOpenAndAfterCloseWithOutValuesUntouched) {
-    for (const char* phase : {"before open", "after close"}) {
+TEST_F(SimulatedBoards, EveryCallFailsBeforeOpenAndAfterCloseWithOutValuesUntouched)
+{
+    for (const char* phase : {"before open", "after close"})
+    {
         Sentinels out;
         auto calls = chipCalls(1, out);
-        for (auto& call : chiplessCalls(out)) calls.push_back(call);
-        for (const auto& call : calls) EXPECT_EQ(call.invoke(), 0) << call.name << " " << phase;
+        for (auto& call : chiplessCalls(out))
+            calls.push_back(call);
+        for (const auto& call : calls)
+            EXPECT_EQ(call.invoke(), 0) << call.name << " " << phase;
         EXPECT_TRUE(out.untouched()) << phase;
         ASSERT_EQ(PciOpenDevice(), 1);
         ASSERT_EQ(PciCloseDevice(), 1);
     }
 }
 
-TEST_F(SimulatedBoards, BadChipNumbersFailWithOutValuesUntouched) {
+TEST_F(SimulatedBoards, BadChipNumbersFailWithOutValuesUntouched)
+{
     openWith("LUMBRA_SIM_CHIPS", "2");
-    for (int32_t chip : {0, -1, 3, INT_MIN, INT_MAX}) {
+    for (int32_t chip : {0, -1, 3, INT_MIN, INT_MAX})
+    {
         Sentinels out;
         for (const auto& call : chipCalls(chip, out))
             EXPECT_EQ(call.invoke(), 0) << call.name << " chip " << chip;
@@ -82,7 +93,8 @@ TEST_F(SimulatedBoards, BadChipNumbersFailWithOutValuesUntouched) {
     }
 }
 
-TEST_F(SimulatedBoards, OpenReportsVersionAndChipCount) {
+TEST_F(SimulatedBoards, OpenReportsVersionAndChipCount)
+{
     ASSERT_EQ(PciOpenDevice(), 1);
     EXPECT_EQ(PciGetVxdVersion(), 0x0104);
     EXPECT_EQ(PciFindDevice(), 2);
@@ -91,12 +103,14 @@ TEST_F(SimulatedBoards, OpenReportsVersionAndChipCount) {
     EXPECT_EQ(PciOpenDevice(), 1) << "opening again is harmless";
 }
 
-TEST_F(SimulatedBoards, ChipCountComesFromEnvironmentAndMalformedValuesFallBackToTwo) {
+TEST_F(SimulatedBoards, ChipCountComesFromEnvironmentAndMalformedValuesFallBackToTwo)
+{
     const std::pair<const char*, int32_t> cases[] = {
-        {"0", 0},  {"3", 3},  {" 5 ", 5}, {"32", 32}, {"33", 2},
-        {"-1", 2}, {"abc", 2}, {"3x", 2}, {"", 2},   {"99999999999999999999", 2},
+        {"0", 0},  {"3", 3},   {" 5 ", 5}, {"32", 32}, {"33", 2},
+        {"-1", 2}, {"abc", 2}, {"3x", 2},  {"", 2},    {"99999999999999999999", 2},
     };
-    for (const auto& [text, expected] : cases) {
+    for (const auto& [text, expected] : cases)
+    {
         LumbraSimReset();
         openWith("LUMBRA_SIM_CHIPS", text);
         EXPECT_EQ(PciFindDevice(), expected) << '"' << text << '"';
@@ -104,7 +118,8 @@ TEST_F(SimulatedBoards, ChipCountComesFromEnvironmentAndMalformedValuesFallBackT
     }
 }
 
-TEST_F(SimulatedBoards, ExportsEveryContractFunctionByName) {
+TEST_F(SimulatedBoards, ExportsEveryContractFunctionByName)
+{
     void* library = dlopen("liblumbra.so", RTLD_NOW | RTLD_NOLOAD);
     ASSERT_NE(library, nullptr) << dlerror();
 #define EXPECT_EXPORTED(ret, name, params, args) EXPECT_NE(dlsym(library, #name), nullptr) << #name;
@@ -117,7 +132,8 @@ TEST_F(SimulatedBoards, ExportsEveryContractFunctionByName) {
     dlclose(library);
 }
 
-TEST_F(SimulatedBoards, ReopeningWithFewerChipsHidesTheRestWithoutForgettingThem) {
+TEST_F(SimulatedBoards, ReopeningWithFewerChipsHidesTheRestWithoutForgettingThem)
+{
     openWith("LUMBRA_SIM_CHIPS", "3");
     TavrinWriteOutport(3, 0x33);
     PciCloseDevice();

@@ -9,11 +9,13 @@
 
 #include "lumbra_sim.h"
 
-class SimulatedBoards : public ::testing::Test {
+class SimulatedBoards : public ::testing::Test
+{
 protected:
-    void SetUp() override {
-        for (const char* name : {"LUMBRA_SIM_CHIPS", "LUMBRA_SIM_INPORT", "LUMBRA_SIM_FAIL",
-                                 "LUMBRA_SIM_STATE"})
+    void SetUp() override
+    {
+        for (const char* name :
+             {"LUMBRA_SIM_CHIPS", "LUMBRA_SIM_INPORT", "LUMBRA_SIM_FAIL", "LUMBRA_SIM_STATE"})
             unsetenv(name);
         // No test may hang on wall-clock time: the counter moves only when stepped.
         setenv("LUMBRA_SIM_PULSE_HZ", "0", 1);
@@ -21,27 +23,32 @@ protected:
     }
     void TearDown() override { LumbraSimReset(); }
 
-    static void openWith(const char* name, const char* value) {
+    static void openWith(const char* name, const char* value)
+    {
         setenv(name, value, 1);
         ASSERT_EQ(PciOpenDevice(), 1);
     }
 
-    static int32_t config(int32_t chip, int32_t offset) {
+    static int32_t config(int32_t chip, int32_t offset)
+    {
         int32_t value = -1;
         EXPECT_EQ(PciReadConfigReg(chip, offset, &value), 1) << "offset " << offset;
         return value;
     }
-    static int32_t mode(int32_t chip, int32_t offset) {
+    static int32_t mode(int32_t chip, int32_t offset)
+    {
         int32_t value = -1;
         EXPECT_EQ(OrvelReadModeReg(chip, offset, &value), 1) << "offset " << offset;
         return value;
     }
-    static int32_t eeprom(int32_t chip, int32_t address) {
+    static int32_t eeprom(int32_t chip, int32_t address)
+    {
         int32_t value = -1;
         EXPECT_EQ(OrvelReadEep(chip, address, &value), 1) << "address " << address;
         return value;
     }
-    static int32_t counter(int32_t chip) {
+    static int32_t counter(int32_t chip)
+    {
         int32_t value = -1;
         EXPECT_EQ(CadmirReadCounter(chip, &value), 1);
         return value;

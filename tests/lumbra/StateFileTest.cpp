@@ -4,23 +4,28 @@
 
 #include "SimulatedBoards.h"
 
-namespace {
+namespace
+{
 
-class KeptState : public SimulatedBoards {
+class KeptState : public SimulatedBoards
+{
 protected:
-    void SetUp() override {
+    void SetUp() override
+    {
         SimulatedBoards::SetUp();
         path_ = ::testing::TempDir() + "lumbra-state-" +
                 ::testing::UnitTest::GetInstance()->current_test_info()->name();
         std::remove(path_.c_str());
         setenv("LUMBRA_SIM_STATE", path_.c_str(), 1);
     }
-    void TearDown() override {
+    void TearDown() override
+    {
         std::remove(path_.c_str());
         SimulatedBoards::TearDown();
     }
     // What a new process sees: the same environment, nothing in memory.
-    static void restart() {
+    static void restart()
+    {
         LumbraSimReset();
         ASSERT_EQ(PciOpenDevice(), 1);
     }
@@ -29,7 +34,8 @@ protected:
 
 }  // namespace
 
-TEST_F(KeptState, EepromContentsOutliveTheProcess) {
+TEST_F(KeptState, EepromContentsOutliveTheProcess)
+{
     ASSERT_EQ(PciOpenDevice(), 1);
     const int32_t factory = eeprom(1, 5);
     OrvelWriteEep(2, 5, 0x1234);
@@ -43,16 +49,19 @@ TEST_F(KeptState, EepromContentsOutliveTheProcess) {
     EXPECT_EQ(eeprom(2, 5), 0x1234);
 }
 
-TEST_F(KeptState, UnreadableLinesAreSkippedAndTheirChipsStartFromTheFactory) {
-    const auto line = [](const char* chip, int words) {
+TEST_F(KeptState, UnreadableLinesAreSkippedAndTheirChipsStartFromTheFactory)
+{
+    const auto line = [](const char* chip, int words)
+    {
         std::ostringstream text;
         text << chip;
-        for (int word = 0; word < words; ++word) text << ' ' << (word == 3 ? "BEEF" : "42");
+        for (int word = 0; word < words; ++word)
+            text << ' ' << (word == 3 ? "BEEF" : "42");
         return text.str() + "\n";
     };
     std::ofstream(path_) << "# kept by an earlier run\n"
-                         << line("1", 63) << line("  2", 64) << line("3", 65) << line("x", 64)
-                         << line("4", 0) << "4 GGGG\n";
+                         << line("1", 63) << line("  2", 64) << line("3", 65) << line("x", 64) << line("4", 0)
+                         << "4 GGGG\n";
     openWith("LUMBRA_SIM_CHIPS", "4");
     EXPECT_EQ(eeprom(1, 0), 0x7A5E);
     EXPECT_EQ(eeprom(2, 0), 0x42);
@@ -62,7 +71,8 @@ TEST_F(KeptState, UnreadableLinesAreSkippedAndTheirChipsStartFromTheFactory) {
         << "the chip loads its subsystem IDs from the EEPROM at power-up";
 }
 
-TEST_F(KeptState, UnwritableStateFileStillLetsWritesSucceed) {
+TEST_F(KeptState, UnwritableStateFileStillLetsWritesSucceed)
+{
     setenv("LUMBRA_SIM_STATE", "/nonexistent-directory/lumbra-state", 1);
     ASSERT_EQ(PciOpenDevice(), 1);
     EXPECT_EQ(OrvelWriteEep(1, 5, 0x1234), 1);

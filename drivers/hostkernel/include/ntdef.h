@@ -27,8 +27,7 @@
 #define UNREFERENCED_PARAMETER(P) ((void)(P))
 #define PAGED_CODE() ((void)0)
 #define FIELD_OFFSET(type, field) offsetof(type, field)
-#define CONTAINING_RECORD(address, type, field) \
-  ((type*)((char*)(address) - offsetof(type, field)))
+#define CONTAINING_RECORD(address, type, field) ((type*)((char*)(address)-offsetof(type, field)))
 #define RtlCopyMemory(Destination, Source, Length) memcpy((Destination), (Source), (Length))
 #define RtlMoveMemory(Destination, Source, Length) memmove((Destination), (Source), (Length))
 #define RtlZeroMemory(Destination, Length) memset((Destination), 0, (Length))
@@ -95,29 +94,34 @@ typedef LONG NTSTATUS;
 typedef NTSTATUS* PNTSTATUS;
 #define NT_SUCCESS(Status) (((NTSTATUS)(Status)) >= 0)
 
-typedef union _LARGE_INTEGER {
-  struct {
-    ULONG LowPart;
-    LONG HighPart;
-  };
-  struct {
-    ULONG LowPart;
-    LONG HighPart;
-  } u;
-  LONGLONG QuadPart;
+typedef union _LARGE_INTEGER
+{
+    struct
+    {
+        ULONG LowPart;
+        LONG HighPart;
+    };
+    struct
+    {
+        ULONG LowPart;
+        LONG HighPart;
+    } u;
+    LONGLONG QuadPart;
 } LARGE_INTEGER, *PLARGE_INTEGER;
 
 typedef LARGE_INTEGER PHYSICAL_ADDRESS, *PPHYSICAL_ADDRESS;
 
-typedef struct _LIST_ENTRY {
-  struct _LIST_ENTRY* Flink;
-  struct _LIST_ENTRY* Blink;
+typedef struct _LIST_ENTRY
+{
+    struct _LIST_ENTRY* Flink;
+    struct _LIST_ENTRY* Blink;
 } LIST_ENTRY, *PLIST_ENTRY;
 
-typedef struct _UNICODE_STRING {
-  USHORT Length;
-  USHORT MaximumLength;
-  PWSTR Buffer;
+typedef struct _UNICODE_STRING
+{
+    USHORT Length;
+    USHORT MaximumLength;
+    PWSTR Buffer;
 } UNICODE_STRING, *PUNICODE_STRING;
 typedef const UNICODE_STRING* PCUNICODE_STRING;
 

@@ -16,13 +16,16 @@ const char* const usageText =
 
 static int hexDigit(char c)
 {
-    if (c >= '0' && c <= '9') {
+    if (c >= '0' && c <= '9')
+    {
         return c - '0';
     }
-    if (c >= 'A' && c <= 'F') {
+    if (c >= 'A' && c <= 'F')
+    {
         return c - 'A' + 10;
     }
-    if (c >= 'a' && c <= 'f') {
+    if (c >= 'a' && c <= 'f')
+    {
         return c - 'a' + 10;
     }
     return -1;
@@ -48,17 +51,21 @@ static Command accept(CommandKind kind, unsigned char value = 0)
 static Command parseWrite(const char* text)
 {
     static const char* const notAByte = "BYTE must be one or two hexadecimal digits, 00 to FF";
-    if (text[0] == '0' && (text[1] == 'x' || text[1] == 'X')) {
+    if (text[0] == '0' && (text[1] == 'x' || text[1] == 'X'))
+    {
         text += 2;
     }
     const std::size_t length = std::strlen(text);
-    if (length == 0 || length > 2) {
+    if (length == 0 || length > 2)
+    {
         return refuse(notAByte);
     }
     unsigned value = 0;
-    for (std::size_t i = 0; i < length; ++i) {
+    for (std::size_t i = 0; i < length; ++i)
+    {
         const int digit = hexDigit(text[i]);
-        if (digit < 0) {
+        if (digit < 0)
+        {
             return refuse(notAByte);
         }
         value = value * 16 + static_cast<unsigned>(digit);
@@ -68,21 +75,27 @@ static Command parseWrite(const char* text)
 
 Command parseCommand(int argc, const char* const argv[])
 {
-    if (argc < 2) {
+    if (argc < 2)
+    {
         return refuse("no command given");
     }
     if (argc == 2 && (std::strcmp(argv[1], "-h") == 0 || std::strcmp(argv[1], "--help") == 0 ||
-                      std::strcmp(argv[1], "/?") == 0)) {
+                      std::strcmp(argv[1], "/?") == 0))
+    {
         return accept(CommandKind::Help);
     }
-    if (std::strcmp(argv[1], "read") == 0) {
-        if (argc != 2) {
+    if (std::strcmp(argv[1], "read") == 0)
+    {
+        if (argc != 2)
+        {
             return refuse("read takes no argument");
         }
         return accept(CommandKind::Read);
     }
-    if (std::strcmp(argv[1], "write") == 0) {
-        if (argc != 3) {
+    if (std::strcmp(argv[1], "write") == 0)
+    {
+        if (argc != 3)
+        {
             return refuse("write takes exactly one BYTE");
         }
         return parseWrite(argv[2]);

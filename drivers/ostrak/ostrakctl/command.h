@@ -2,12 +2,19 @@
 // can be checked on any machine.
 #pragma once
 
-enum class CommandKind { Invalid, Help, Read, Write };
+enum class CommandKind
+{
+    Invalid,
+    Help,
+    Read,
+    Write
+};
 
-struct Command {
+struct Command
+{
     CommandKind kind = CommandKind::Invalid;
-    unsigned char value = 0;     // the byte to write
-    const char* error = nullptr; // why the command line was refused
+    unsigned char value = 0;      // the byte to write
+    const char* error = nullptr;  // why the command line was refused
 };
 
 // "read", or "write" followed by one byte as one or two hexadecimal digits,

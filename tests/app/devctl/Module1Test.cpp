@@ -6,7 +6,8 @@
 #include <QString>
 #include <gtest/gtest.h>
 
-namespace {
+namespace
+{
 
 QString lastFatal;
 int fatalCount = 0;
@@ -21,7 +22,8 @@ void recordExit(int code) { lastExit = code; }
 
 }  // namespace
 
-class LibraryBinding : public ::testing::Test {
+class LibraryBinding : public ::testing::Test
+{
 protected:
     void SetUp() override
     {

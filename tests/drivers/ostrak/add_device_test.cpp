@@ -2,7 +2,8 @@
 // every step that can fail.
 #include "ostrak_test.h"
 
-class AddDeviceTest : public OstrakTest {
+class AddDeviceTest : public OstrakTest
+{
 protected:
     // Removes the board added by the fixture and offers a new one, so a test
     // can watch a failing add from a clean start.

@@ -8,12 +8,14 @@
 
 // Resource lists for a start: the raw list says what the board decoded, the
 // translated one where the processor reaches it.
-struct StartResources {
+struct StartResources
+{
     hk::ResourceList raw;
     hk::ResourceList translated;
 };
 
-class OstrakTest : public hk::KernelTest {
+class OstrakTest : public hk::KernelTest
+{
 protected:
     // Raw and translated port numbers differ on purpose, so a test sees
     // which of the two the driver used.
@@ -33,7 +35,8 @@ protected:
 
     void TearDown() override
     {
-        if (device_ != nullptr && hk::DeviceExists(device_)) {
+        if (device_ != nullptr && hk::DeviceExists(device_))
+        {
             hk::Pnp(device_, IRP_MN_REMOVE_DEVICE);
         }
         hk::UnloadDriver(driver_);
@@ -61,10 +64,7 @@ protected:
     }
 
     // True when a read is served, i.e. the device counts as started.
-    bool Serves()
-    {
-        return hk::Read(device_, 1).status == STATUS_SUCCESS;
-    }
+    bool Serves() { return hk::Read(device_, 1).status == STATUS_SUCCESS; }
 
     PDRIVER_OBJECT driver_ = nullptr;
     PDEVICE_OBJECT pdo_ = nullptr;

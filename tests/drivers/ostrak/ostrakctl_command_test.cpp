@@ -6,7 +6,8 @@
 
 #include "command.h"
 
-namespace {
+namespace
+{
 
 Command Parse(std::initializer_list<const char*> words)
 {
@@ -28,11 +29,13 @@ TEST(OstrakctlCommandTest, ReadTakesNoArgument)
 
 TEST(OstrakctlCommandTest, WriteTakesOneOrTwoHexDigitsWithOrWithoutPrefix)
 {
-    const struct {
+    const struct
+    {
         const char* text;
         unsigned char value;
     } cases[] = {{"5A", 0x5A}, {"5a", 0x5A}, {"0xFF", 0xFF}, {"0X0f", 0x0F}, {"7", 0x07}, {"00", 0x00}};
-    for (const auto& c : cases) {
+    for (const auto& c : cases)
+    {
         const Command command = Parse({"write", c.text});
         EXPECT_EQ(command.kind, CommandKind::Write) << c.text;
         EXPECT_EQ(command.value, c.value) << c.text;
@@ -41,7 +44,8 @@ TEST(OstrakctlCommandTest, WriteTakesOneOrTwoHexDigitsWithOrWithoutPrefix)
 
 TEST(OstrakctlCommandTest, WriteRefusesWhatIsNotOneByte)
 {
-    for (const char* text : {"100", "1FF", "0x100", "", "0x", "-1", "+5", " 5", "5 ", "G0", "0x-1"}) {
+    for (const char* text : {"100", "1FF", "0x100", "", "0x", "-1", "+5", " 5", "5 ", "G0", "0x-1"})
+    {
         const Command command = Parse({"write", text});
         EXPECT_EQ(command.kind, CommandKind::Invalid) << '"' << text << '"';
         EXPECT_NE(command.error, nullptr) << '"' << text << '"';
@@ -50,8 +54,9 @@ TEST(OstrakctlCommandTest, WriteRefusesWhatIsNotOneByte)
 
 TEST(OstrakctlCommandTest, MissingOrUnknownCommandOrMissingByteIsRefused)
 {
-    for (const Command& command : {Parse({}), Parse({"peek"}), Parse({"READ"}), Parse({"write"}),
-                                   Parse({"write", "1", "2"})}) {
+    for (const Command& command :
+         {Parse({}), Parse({"peek"}), Parse({"READ"}), Parse({"write"}), Parse({"write", "1", "2"})})
+    {
         EXPECT_EQ(command.kind, CommandKind::Invalid);
         EXPECT_NE(command.error, nullptr);
     }
@@ -59,7 +64,8 @@ TEST(OstrakctlCommandTest, MissingOrUnknownCommandOrMissingByteIsRefused)
 
 TEST(OstrakctlCommandTest, HelpIsAskedForOnlyAlone)
 {
-    for (const char* word : {"-h", "--help", "/?"}) {
+    for (const char* word : {"-h", "--help", "/?"})
+    {
         EXPECT_EQ(Parse({word}).kind, CommandKind::Help) << word;
     }
     EXPECT_EQ(Parse({"--help", "read"}).kind, CommandKind::Invalid);

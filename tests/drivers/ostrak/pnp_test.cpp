@@ -37,14 +37,16 @@ TEST_F(PnpTest, AgreedStateChangesArePassedDownAsSuccess)
 {
     const UCHAR minors[] = {IRP_MN_QUERY_REMOVE_DEVICE, IRP_MN_CANCEL_REMOVE_DEVICE, IRP_MN_STOP_DEVICE,
                             IRP_MN_CANCEL_STOP_DEVICE};
-    for (UCHAR minor : minors) {
+    for (UCHAR minor : minors)
+    {
         hk::ScriptLower(pdo_, IRP_MJ_PNP, minor, {hk::LowerReply::Mode::Complete, STATUS_DEVICE_BUSY});
         EXPECT_EQ(hk::Pnp(device_, minor).status, STATUS_DEVICE_BUSY) << int{minor};
     }
 
     const std::vector<hk::LowerCall> calls = hk::LowerCalls(pdo_);
     ASSERT_EQ(calls.size(), std::size(minors));
-    for (size_t i = 0; i < calls.size(); ++i) {
+    for (size_t i = 0; i < calls.size(); ++i)
+    {
         EXPECT_EQ(calls[i].minor, minors[i]);
         EXPECT_TRUE(calls[i].skipped);
         EXPECT_EQ(calls[i].statusOnArrival, STATUS_SUCCESS);
@@ -109,7 +111,8 @@ TEST_F(PnpTest, StartAfterSurpriseRemovalFailsDeletePending)
 
 TEST_F(PnpTest, PowerIsPassedDownAfterStartingTheNextPowerRequest)
 {
-    hk::ScriptLower(pdo_, IRP_MJ_POWER, IRP_MN_SET_POWER, {hk::LowerReply::Mode::Complete, STATUS_DEVICE_BUSY});
+    hk::ScriptLower(pdo_, IRP_MJ_POWER, IRP_MN_SET_POWER,
+                    {hk::LowerReply::Mode::Complete, STATUS_DEVICE_BUSY});
 
     const hk::Result result = hk::Power(device_, IRP_MN_SET_POWER);
 
@@ -135,7 +138,8 @@ TEST_F(PnpTest, PowerAfterSurpriseRemovalIsRefusedDeletePendingAndNotPassedDown)
 
 TEST_F(PnpTest, SystemControlIsPassedDownUntouchedInEveryState)
 {
-    hk::ScriptLower(pdo_, IRP_MJ_SYSTEM_CONTROL, hk::AnyMinor, {hk::LowerReply::Mode::Complete, STATUS_DEVICE_BUSY});
+    hk::ScriptLower(pdo_, IRP_MJ_SYSTEM_CONTROL, hk::AnyMinor,
+                    {hk::LowerReply::Mode::Complete, STATUS_DEVICE_BUSY});
 
     const hk::Result beforeStart = hk::SystemControl(device_);
     ASSERT_EQ(hk::Pnp(device_, IRP_MN_SURPRISE_REMOVAL).status, STATUS_SUCCESS);
@@ -145,7 +149,8 @@ TEST_F(PnpTest, SystemControlIsPassedDownUntouchedInEveryState)
     EXPECT_EQ(afterSurpriseRemoval.status, STATUS_DEVICE_BUSY);
     std::vector<hk::LowerCall> calls = hk::LowerCalls(pdo_);
     ASSERT_EQ(calls.size(), 3u);
-    for (const hk::LowerCall& call : {calls[0], calls[2]}) {
+    for (const hk::LowerCall& call : {calls[0], calls[2]})
+    {
         EXPECT_EQ(call.major, IRP_MJ_SYSTEM_CONTROL);
         EXPECT_TRUE(call.skipped);
         EXPECT_EQ(call.statusOnArrival, STATUS_NOT_SUPPORTED);

@@ -19,10 +19,12 @@ TEST_F(RemovalTest, RemovalWaitsForAReadInProgressAndRefusesNewRequests)
 
     std::atomic<bool> removed{false};
     hk::Result removal;
-    hk::Thread remover([&] {
-        removal = hk::Pnp(device_, IRP_MN_REMOVE_DEVICE);
-        removed = true;
-    });
+    hk::Thread remover(
+        [&]
+        {
+            removal = hk::Pnp(device_, IRP_MN_REMOVE_DEVICE);
+            removed = true;
+        });
     // The remover is blocked waiting for the read's hold on the remove lock.
     EXPECT_TRUE(hk::WaitForBlockedThreads(1));
 
@@ -37,7 +39,8 @@ TEST_F(RemovalTest, RemovalWaitsForAReadInProgressAndRefusesNewRequests)
     reader.Join();
     remover.Join();
 
-    for (const hk::Result& refused : {lateRead, lateOpen}) {
+    for (const hk::Result& refused : {lateRead, lateOpen})
+    {
         EXPECT_EQ(refused.status, STATUS_DELETE_PENDING);
         EXPECT_EQ(refused.information, 0u);
     }

@@ -4,7 +4,8 @@
 #include <memory>
 #include <vector>
 
-namespace {
+namespace
+{
 
 // What the hostkernel leaves in a caller's buffer the driver did not fill.
 constexpr UCHAR kUntouched = 0xCC;
@@ -20,14 +21,13 @@ TEST_F(RequestsTest, EveryRequestBeforeAStartFailsNotReadyAndTouchesNothing)
     hk::SetPort(kPort, 0x5A);
 
     const std::vector<hk::Result> results = {
-        hk::Create(device_),
-        hk::Read(device_, 1),
-        hk::Write(device_, {0xA5}),
-        hk::DeviceControl(device_, kAnyControlCode, {1, 2, 3, 4}, 4),
+        hk::Create(device_),        hk::Read(device_, 1),
+        hk::Write(device_, {0xA5}), hk::DeviceControl(device_, kAnyControlCode, {1, 2, 3, 4}, 4),
         hk::Close(device_),
     };
 
-    for (const hk::Result& result : results) {
+    for (const hk::Result& result : results)
+    {
         EXPECT_EQ(result.status, STATUS_DEVICE_NOT_READY);
         EXPECT_EQ(result.returned, STATUS_DEVICE_NOT_READY);
         EXPECT_EQ(result.information, 0u);
@@ -44,7 +44,8 @@ TEST_F(RequestsTest, StartedDeviceOpensClosesAndAnswersControlsWithoutWork)
     const hk::Result control = hk::DeviceControl(device_, kAnyControlCode, {1, 2, 3, 4}, 4);
     const hk::Result close = hk::Close(device_);
 
-    for (const hk::Result& result : {open, control, close}) {
+    for (const hk::Result& result : {open, control, close})
+    {
         EXPECT_EQ(result.status, STATUS_SUCCESS);
         EXPECT_EQ(result.information, 0u);
     }
@@ -100,7 +101,8 @@ TEST_F(RequestsTest, ZeroLengthReadOrWriteIsRefusedAndTouchesNoPort)
     const hk::Result read = hk::Read(device_, 0);
     const hk::Result write = hk::Write(device_, {});
 
-    for (const hk::Result& result : {read, write}) {
+    for (const hk::Result& result : {read, write})
+    {
         EXPECT_EQ(result.status, STATUS_INVALID_PARAMETER);
         EXPECT_EQ(result.information, 0u);
     }
@@ -119,7 +121,8 @@ TEST_F(RequestsTest, StartWithoutPortLeavesReadAndWriteNotReadyAndPortZeroUntouc
     const hk::Result write = hk::Write(device_, {0xA5});
 
     EXPECT_EQ(open.status, STATUS_SUCCESS);
-    for (const hk::Result& result : {read, write}) {
+    for (const hk::Result& result : {read, write})
+    {
         EXPECT_EQ(result.status, STATUS_DEVICE_NOT_READY);
         EXPECT_EQ(result.information, 0u);
     }
@@ -134,12 +137,15 @@ TEST_F(RequestsTest, ReadsFromSeveralThreadsEachGetTheByte)
     std::vector<hk::Result> results(4);
     {
         std::vector<std::unique_ptr<hk::Thread>> readers;
-        for (hk::Result& result : results) {
-            readers.push_back(std::make_unique<hk::Thread>([this, &result] { result = hk::Read(device_, 1); }));
+        for (hk::Result& result : results)
+        {
+            readers.push_back(
+                std::make_unique<hk::Thread>([this, &result] { result = hk::Read(device_, 1); }));
         }
     }  // every reader is joined here
 
-    for (const hk::Result& result : results) {
+    for (const hk::Result& result : results)
+    {
         EXPECT_EQ(result.status, STATUS_SUCCESS);
         EXPECT_EQ(result.output, std::vector<UCHAR>{0x77});
     }

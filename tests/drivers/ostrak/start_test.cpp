@@ -4,12 +4,10 @@
 
 #include <vector>
 
-namespace {
-
-std::vector<hk::Access> PortReadAt(ULONG port)
+namespace
 {
-    return {{hk::Access::Kind::PortRead, port, 0xFF}};
-}
+
+std::vector<hk::Access> PortReadAt(ULONG port) { return {{hk::Access::Kind::PortRead, port, 0xFF}}; }
 
 }  // namespace
 
@@ -116,7 +114,8 @@ TEST_F(StartTest, StartIsForwardedWithACompletionRoutineBeforeResourcesAreChecke
 
 TEST_F(StartTest, LowerDriverFailureIsReturnedAndLeavesTheDeviceNotStarted)
 {
-    hk::ScriptLower(pdo_, IRP_MJ_PNP, IRP_MN_START_DEVICE, {hk::LowerReply::Mode::Complete, STATUS_DEVICE_NOT_CONNECTED});
+    hk::ScriptLower(pdo_, IRP_MJ_PNP, IRP_MN_START_DEVICE,
+                    {hk::LowerReply::Mode::Complete, STATUS_DEVICE_NOT_CONNECTED});
 
     EXPECT_EQ(StartAtPort().status, STATUS_DEVICE_NOT_CONNECTED);
     EXPECT_FALSE(Serves());
@@ -136,7 +135,8 @@ TEST_F(StartTest, PendingLowerStartIsWaitedForThenChecked)
 
 TEST_F(StartTest, PendingLowerFailureIsReturnedAndLeavesTheDeviceNotStarted)
 {
-    hk::ScriptLower(pdo_, IRP_MJ_PNP, IRP_MN_START_DEVICE, {hk::LowerReply::Mode::Pending, STATUS_DEVICE_NOT_CONNECTED});
+    hk::ScriptLower(pdo_, IRP_MJ_PNP, IRP_MN_START_DEVICE,
+                    {hk::LowerReply::Mode::Pending, STATUS_DEVICE_NOT_CONNECTED});
 
     EXPECT_EQ(StartAtPort().status, STATUS_DEVICE_NOT_CONNECTED);
     EXPECT_FALSE(Serves());
@@ -175,18 +175,21 @@ TEST_F(StartTest, RestartAfterStopMovesToTheNewPort)
     EXPECT_EQ(hk::Accesses(), PortReadAt(kPort + 0x20));
 }
 
-namespace {
+namespace
+{
 
 // A driver between ostrak and the bus that completes the start with a failure
 // yet returns success from its dispatch routine.
-struct FilterExtension {
+struct FilterExtension
+{
     PDEVICE_OBJECT lower;
 };
 
 NTSTATUS NTAPI FilterDispatch(PDEVICE_OBJECT device, PIRP irp)
 {
     PIO_STACK_LOCATION location = IoGetCurrentIrpStackLocation(irp);
-    if (location->MajorFunction == IRP_MJ_PNP && location->MinorFunction == IRP_MN_START_DEVICE) {
+    if (location->MajorFunction == IRP_MJ_PNP && location->MinorFunction == IRP_MN_START_DEVICE)
+    {
         irp->IoStatus.Status = STATUS_DEVICE_NOT_CONNECTED;
         IoCompleteRequest(irp, IO_NO_INCREMENT);
         return STATUS_SUCCESS;
@@ -197,7 +200,8 @@ NTSTATUS NTAPI FilterDispatch(PDEVICE_OBJECT device, PIRP irp)
 
 NTSTATUS NTAPI FilterEntry(PDRIVER_OBJECT driver, PUNICODE_STRING)
 {
-    for (PDRIVER_DISPATCH& dispatch : driver->MajorFunction) {
+    for (PDRIVER_DISPATCH& dispatch : driver->MajorFunction)
+    {
         dispatch = FilterDispatch;
     }
     return STATUS_SUCCESS;
@@ -205,7 +209,8 @@ NTSTATUS NTAPI FilterEntry(PDRIVER_OBJECT driver, PUNICODE_STRING)
 
 }  // namespace
 
-class StartBelowFilterTest : public hk::KernelTest {
+class StartBelowFilterTest : public hk::KernelTest
+{
 protected:
     void SetUp() override
     {
@@ -215,7 +220,8 @@ protected:
         ASSERT_EQ(IoCreateDevice(filterDriver_, sizeof(FilterExtension), nullptr, FILE_DEVICE_UNKNOWN, 0,
                                  FALSE, &filter_),
                   STATUS_SUCCESS);
-        static_cast<FilterExtension*>(filter_->DeviceExtension)->lower = IoAttachDeviceToDeviceStack(filter_, pdo_);
+        static_cast<FilterExtension*>(filter_->DeviceExtension)->lower =
+            IoAttachDeviceToDeviceStack(filter_, pdo_);
         filter_->Flags &= ~DO_DEVICE_INITIALIZING;
         ostrakDriver_ = hk::LoadDriver(DriverEntry, L"ostrak");
         ASSERT_EQ(hk::AddDevice(ostrakDriver_, pdo_), STATUS_SUCCESS);
@@ -224,10 +230,12 @@ protected:
 
     void TearDown() override
     {
-        if (device_ != nullptr) {
+        if (device_ != nullptr)
+        {
             hk::Pnp(device_, IRP_MN_REMOVE_DEVICE);
         }
-        if (filter_ != nullptr) {
+        if (filter_ != nullptr)
+        {
             IoDetachDevice(pdo_);
             IoDeleteDevice(filter_);
         }

@@ -68,7 +68,8 @@
 
 #include <wdm.h>
 
-namespace hk {
+namespace hk
+{
 
 // ---- Lifetime and faults --------------------------------------------------
 void Reset();
@@ -93,13 +94,14 @@ std::wstring DeviceName(PDEVICE_OBJECT device);
 ULONG DeviceExtensionSize(PDEVICE_OBJECT device);
 
 // ---- Scripting kernel operations -------------------------------------------
-enum class Op {
-  CreateDevice,
-  RegisterDeviceInterface,
-  SetDeviceInterfaceState,
-  CreateSymbolicLink,
-  MapIoSpace,  // fails by returning nullptr; the status is ignored
-  AllocatePool,
+enum class Op
+{
+    CreateDevice,
+    RegisterDeviceInterface,
+    SetDeviceInterfaceState,
+    CreateSymbolicLink,
+    MapIoSpace,  // fails by returning nullptr; the status is ignored
+    AllocatePool,
 };
 // The next call of `op` fails with `status` and does nothing else.
 void FailNext(Op op, NTSTATUS status = STATUS_INSUFFICIENT_RESOURCES);
@@ -108,40 +110,44 @@ void AttachReturnsNone();
 
 // ---- The lower driver -------------------------------------------------------
 constexpr UCHAR AnyMinor = 0xFF;
-struct LowerReply {
-  enum class Mode {
-    Complete,  // complete at once with `status`, `information`
-    Pending,   // return STATUS_PENDING, complete later from another thread
-    Cancel,    // set Irp->Cancel and complete at once with STATUS_CANCELLED
-  };
-  Mode mode = Mode::Complete;
-  NTSTATUS status = STATUS_SUCCESS;
-  ULONG_PTR information = 0;
+struct LowerReply
+{
+    enum class Mode
+    {
+        Complete,  // complete at once with `status`, `information`
+        Pending,   // return STATUS_PENDING, complete later from another thread
+        Cancel,    // set Irp->Cancel and complete at once with STATUS_CANCELLED
+    };
+    Mode mode = Mode::Complete;
+    NTSTATUS status = STATUS_SUCCESS;
+    ULONG_PTR information = 0;
 };
 void ScriptLower(PDEVICE_OBJECT pdo, UCHAR major, UCHAR minor, LowerReply reply);
 
-struct LowerCall {
-  UCHAR major = 0;
-  UCHAR minor = 0;
-  // The upper driver skipped its stack location (the lower sees the very
-  // location the upper driver was given); false when it set up the next one.
-  bool skipped = false;
-  // The upper driver set a completion routine for this call.
-  bool completionRoutine = false;
-  NTSTATUS statusOnArrival = 0;  // Irp->IoStatus.Status as it reached the PDO
-  IO_STACK_LOCATION location{};  // copy of the stack location the PDO was given
-  LowerReply reply;
+struct LowerCall
+{
+    UCHAR major = 0;
+    UCHAR minor = 0;
+    // The upper driver skipped its stack location (the lower sees the very
+    // location the upper driver was given); false when it set up the next one.
+    bool skipped = false;
+    // The upper driver set a completion routine for this call.
+    bool completionRoutine = false;
+    NTSTATUS statusOnArrival = 0;  // Irp->IoStatus.Status as it reached the PDO
+    IO_STACK_LOCATION location{};  // copy of the stack location the PDO was given
+    LowerReply reply;
 };
 std::vector<LowerCall> LowerCalls(PDEVICE_OBJECT pdo);
 
 // ---- Requests -------------------------------------------------------------
-struct Result {
-  NTSTATUS returned = 0;  // what the dispatch routine returned
-  NTSTATUS status = 0;    // the final IoStatus.Status
-  ULONG_PTR information = 0;
-  bool completed = false;
-  bool pendingReturned = false;  // Irp->PendingReturned at final completion
-  std::vector<UCHAR> output;     // bytes copied back to the caller
+struct Result
+{
+    NTSTATUS returned = 0;  // what the dispatch routine returned
+    NTSTATUS status = 0;    // the final IoStatus.Status
+    ULONG_PTR information = 0;
+    bool completed = false;
+    bool pendingReturned = false;  // Irp->PendingReturned at final completion
+    std::vector<UCHAR> output;     // bytes copied back to the caller
 };
 
 // Resource list builder: one full descriptor (unless NoFullDescriptor) whose
@@ -149,34 +155,36 @@ struct Result {
 // descriptors are packed to 4 bytes: read a start address as
 // `d->u.Port.Start.QuadPart`, not by copying the LARGE_INTEGER union, which
 // UBSan reports as a misaligned reference.
-class ResourceList {
- public:
-  ResourceList& Port(ULONGLONG start, ULONG length, USHORT flags = CM_RESOURCE_PORT_IO);
-  ResourceList& Memory(ULONGLONG start, ULONG length, USHORT flags = CM_RESOURCE_MEMORY_READ_WRITE);
-  ResourceList& Interrupt(ULONG level, ULONG vector, KAFFINITY affinity = 1,
-                          USHORT flags = CM_RESOURCE_INTERRUPT_LEVEL_SENSITIVE);
-  ResourceList& DevicePrivate(ULONG d0, ULONG d1 = 0, ULONG d2 = 0);
-  ResourceList& Descriptor(const CM_PARTIAL_RESOURCE_DESCRIPTOR& descriptor);
-  // A list whose Count is 0: no full descriptor at all.
-  static ResourceList NoFullDescriptor();
+class ResourceList
+{
+public:
+    ResourceList& Port(ULONGLONG start, ULONG length, USHORT flags = CM_RESOURCE_PORT_IO);
+    ResourceList& Memory(ULONGLONG start, ULONG length, USHORT flags = CM_RESOURCE_MEMORY_READ_WRITE);
+    ResourceList& Interrupt(ULONG level, ULONG vector, KAFFINITY affinity = 1,
+                            USHORT flags = CM_RESOURCE_INTERRUPT_LEVEL_SENSITIVE);
+    ResourceList& DevicePrivate(ULONG d0, ULONG d1 = 0, ULONG d2 = 0);
+    ResourceList& Descriptor(const CM_PARTIAL_RESOURCE_DESCRIPTOR& descriptor);
+    // A list whose Count is 0: no full descriptor at all.
+    static ResourceList NoFullDescriptor();
 
-  PCM_RESOURCE_LIST Get();  // valid while this object lives and is not changed
-  size_t Size() const;      // bytes of the laid-out list
+    PCM_RESOURCE_LIST Get();  // valid while this object lives and is not changed
+    size_t Size() const;      // bytes of the laid-out list
 
- private:
-  bool noFull_ = false;
-  std::vector<CM_PARTIAL_RESOURCE_DESCRIPTOR> partials_;
-  std::vector<uint32_t> storage_;
+private:
+    bool noFull_ = false;
+    std::vector<CM_PARTIAL_RESOURCE_DESCRIPTOR> partials_;
+    std::vector<uint32_t> storage_;
 };
 
-struct IrpRequest {
-  UCHAR major = 0;
-  UCHAR minor = 0;
-  NTSTATUS initialStatus = 0;
-  IO_STACK_LOCATION location{};  // Parameters taken as given
-  std::vector<UCHAR> input;      // write data, device-control input
-  ULONG outputLength = 0;        // read length, device-control output length
-  bool cancel = false;           // Irp->Cancel set before sending
+struct IrpRequest
+{
+    UCHAR major = 0;
+    UCHAR minor = 0;
+    NTSTATUS initialStatus = 0;
+    IO_STACK_LOCATION location{};  // Parameters taken as given
+    std::vector<UCHAR> input;      // write data, device-control input
+    ULONG outputLength = 0;        // read length, device-control output length
+    bool cancel = false;           // Irp->Cancel set before sending
 };
 Result Send(PDEVICE_OBJECT device, const IrpRequest& request);
 
@@ -200,12 +208,13 @@ int StartNextPowerIrpCalls();
 std::map<std::wstring, std::wstring> SymbolicLinks();  // link -> device name
 int SymbolicLinkDeletions(const std::wstring& link);   // IoDeleteSymbolicLink calls
 
-struct Interface {
-  PDEVICE_OBJECT pdo = nullptr;
-  GUID guid{};
-  std::wstring name;
-  bool enabled = false;
-  int stateChanges = 0;  // IoSetDeviceInterfaceState calls that changed the state
+struct Interface
+{
+    PDEVICE_OBJECT pdo = nullptr;
+    GUID guid{};
+    std::wstring name;
+    bool enabled = false;
+    int stateChanges = 0;  // IoSetDeviceInterfaceState calls that changed the state
 };
 std::vector<Interface> Interfaces();
 
@@ -215,28 +224,36 @@ size_t OutstandingPoolAllocations();  // pool and strings allocated for drivers,
 // A test thread the kernel keeps track of (see the waits below); joined at the
 // latest when the object is destroyed, which first opens the access gate so a
 // test ending early does not hang on a held access.
-class Thread {
- public:
-  explicit Thread(std::function<void()> body);
-  ~Thread();
-  Thread(const Thread&) = delete;
-  Thread& operator=(const Thread&) = delete;
-  void Join();
+class Thread
+{
+public:
+    explicit Thread(std::function<void()> body);
+    ~Thread();
+    Thread(const Thread&) = delete;
+    Thread& operator=(const Thread&) = delete;
+    void Join();
 
- private:
-  std::thread thread_;
+private:
+    std::thread thread_;
 };
 
 bool WaitForBlockedThreads(int count);
 int BlockedThreads();
 
 // ---- Hardware -----------------------------------------------------------------
-struct Access {
-  enum class Kind { PortRead, PortWrite, RegisterRead, RegisterWrite };
-  Kind kind;
-  ULONGLONG address;  // port number, or physical address for register accesses
-  UCHAR value;
-  friend bool operator==(const Access&, const Access&) = default;
+struct Access
+{
+    enum class Kind
+    {
+        PortRead,
+        PortWrite,
+        RegisterRead,
+        RegisterWrite
+    };
+    Kind kind;
+    ULONGLONG address;  // port number, or physical address for register accesses
+    UCHAR value;
+    friend bool operator==(const Access&, const Access&) = default;
 };
 std::vector<Access> Accesses();
 void ClearAccesses();
@@ -246,10 +263,11 @@ UCHAR PortValue(ULONG port);
 void SetPhysical(ULONGLONG address, UCHAR value);
 UCHAR PhysicalValue(ULONGLONG address);
 
-struct Mapping {
-  PVOID base = nullptr;
-  ULONGLONG physical = 0;
-  SIZE_T length = 0;
+struct Mapping
+{
+    PVOID base = nullptr;
+    ULONGLONG physical = 0;
+    SIZE_T length = 0;
 };
 std::vector<Mapping> Mappings();  // live mappings
 int MapCalls();                   // successful MmMapIoSpace calls

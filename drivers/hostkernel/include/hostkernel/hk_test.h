@@ -7,15 +7,19 @@
 
 #include <hostkernel/hk.h>
 
-namespace hk {
+namespace hk
+{
 
-class KernelTest : public ::testing::Test {
- protected:
-  void SetUp() override { hk::Reset(); }
-  void TearDown() override {
-    for (const std::string& fault : hk::TakeFaults()) ADD_FAILURE() << "kernel fault: " << fault;
-    hk::Reset();
-  }
+class KernelTest : public ::testing::Test
+{
+protected:
+    void SetUp() override { hk::Reset(); }
+    void TearDown() override
+    {
+        for (const std::string& fault : hk::TakeFaults())
+            ADD_FAILURE() << "kernel fault: " << fault;
+        hk::Reset();
+    }
 };
 
 }  // namespace hk
