@@ -4,7 +4,7 @@
 set -euo pipefail
 
 packages=(
-  cmake ninja-build g++ pkg-config
+  cmake ninja-build g++ pkg-config git clang-format
   googletest libgtest-dev libgmock-dev
   qt6-base-dev qt6-translations-l10n
   fonts-ipafont-gothic

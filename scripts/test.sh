@@ -6,6 +6,7 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 
 bash scripts/deps.sh
+bash scripts/format.sh --check
 
 jobs=$(nproc)
 for preset in default asan; do
