@@ -32,11 +32,16 @@ typedef struct _DEVICE_EXTENSION
     BOOLEAN NeedsMapping;
     BOOLEAN IsPort;
     // Pointer-sized: a mapped system address on x64 does not fit in 32 bits.
-    PUCHAR WindowBase;
+    // Kept as an integer so that a port window at port 0 is never a null
+    // pointer with an offset added.
+    ULONG_PTR WindowBase;
     // Device-control requests between their hold test and their completion;
     // ReleaseWindow waits for them before the window goes away.
     LONG ActiveRequests;
     KEVENT RequestsDone;
+    // The interface is enabled; the first of surprise removal and removal
+    // disables it.
+    BOOLEAN InterfaceEnabled;
 } DEVICE_EXTENSION, *PDEVICE_EXTENSION;
 
 extern "C" DRIVER_INITIALIZE DriverEntry;
@@ -73,4 +78,13 @@ inline NTSTATUS PassDown(PDEVICE_EXTENSION Extension, PIRP Irp)
 {
     IoSkipCurrentIrpStackLocation(Irp);
     return IoCallDriver(Extension->LowerDevice, Irp);
+}
+
+// Passes down a request this driver agrees to. The bus driver completes what
+// it does not handle with the status the request carries, which the kernel
+// sends as STATUS_NOT_SUPPORTED: left so, the request would be vetoed.
+inline NTSTATUS SucceedAndPassDown(PDEVICE_EXTENSION Extension, PIRP Irp)
+{
+    Irp->IoStatus.Status = STATUS_SUCCESS;
+    return PassDown(Extension, Irp);
 }
