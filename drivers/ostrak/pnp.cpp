@@ -74,6 +74,15 @@ static NTSTATUS StartDevice(PDEVICE_EXTENSION Extension, PIRP Irp)
     return markedPending ? STATUS_PENDING : status;
 }
 
+// The translated twin of a port must still be a port, in I/O space and
+// within the 64 KiB that port instructions reach: its start becomes the
+// address of every read and write.
+static BOOLEAN PortUsable(PCM_PARTIAL_RESOURCE_DESCRIPTOR Twin)
+{
+    return Twin != NULL && Twin->Type == CmResourceTypePort && (Twin->Flags & CM_RESOURCE_PORT_IO) != 0 &&
+           static_cast<ULONGLONG>(Twin->u.Port.Start.QuadPart) <= 0xFFFF;
+}
+
 NTSTATUS GetPortResource(PDEVICE_EXTENSION Extension, PIRP Irp)
 {
     if (Extension->Removed)
@@ -112,7 +121,7 @@ NTSTATUS GetPortResource(PDEVICE_EXTENSION Extension, PIRP Irp)
                     index < translatedCount
                         ? &translated->List[0].PartialResourceList.PartialDescriptors[index]
                         : NULL;
-                if (twin != NULL && twin->Type == CmResourceTypePort)
+                if (PortUsable(twin))
                 {
                     portAddress = static_cast<ULONG>(twin->u.Port.Start.QuadPart);
                 }
