@@ -588,6 +588,10 @@ extern "C"
 // variable takes effect (hk::HoldInterlocked); free when nothing is armed.
 extern "C" VOID HkInterlockedGate(LONG volatile* Target);
 
+// A driver's assertion that does not hold is a fault of the test that ran it.
+extern "C" VOID HkAssertionFailed(const char* Expression, const char* File, int Line);
+#define NT_ASSERT(exp) ((exp) ? (void)0 : HkAssertionFailed(#exp, __FILE__, __LINE__))
+
 FORCEINLINE LONG InterlockedIncrement(LONG volatile* Addend)
 {
     HkInterlockedGate(Addend);
