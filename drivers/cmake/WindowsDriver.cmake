@@ -47,6 +47,8 @@ set(TAVRIN_DRIVER_COMPILE_FLAGS
     # The kernel headers declare these two intrinsics a second time in C++.
     -D__INTRINSIC_DEFINED_InterlockedBitTestAndSet
     -D__INTRINSIC_DEFINED_InterlockedBitTestAndReset
+    # Nor do they define this annotation, which only the WDK's analysis reads.
+    "-D_Dispatch_type_(type)="
     -I/usr/x86_64-w64-mingw32/include/ddk)
 
 # The entry point of an x64 image carries no decoration: the symbol is DriverEntry.

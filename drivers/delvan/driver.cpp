@@ -22,6 +22,7 @@ extern "C" NTSTATUS DriverEntry(PDRIVER_OBJECT DriverObject, PUNICODE_STRING Reg
 
 NTSTATUS AddDevice(PDRIVER_OBJECT DriverObject, PDEVICE_OBJECT PhysicalDeviceObject)
 {
+    PAGED_CODE();
     PDEVICE_OBJECT device = NULL;
     static_assert(
         sizeof(DEVICE_EXTENSION) >= 104 && sizeof(((PDEVICE_EXTENSION)0)->WindowBase) == sizeof(PVOID),

@@ -40,9 +40,7 @@ static NTSTATUS StartDeviceRequest(PDEVICE_EXTENSION Extension, PIRP Irp)
         IoSetDeviceInterfaceState(&Extension->InterfaceName, TRUE);
         Extension->InterfaceEnabled = TRUE;
     }
-    Irp->IoStatus.Status = status;
-    IoCompleteRequest(Irp, IO_NO_INCREMENT);
-    return status;
+    return CompleteRequest(Irp, status, Irp->IoStatus.Information);
 }
 
 // Surprise removal and removal both end the board's service; the first of
@@ -85,6 +83,7 @@ static NTSTATUS RemoveDeviceRequest(PDEVICE_EXTENSION Extension, PIRP Irp)
 
 NTSTATUS DispatchPnp(PDEVICE_OBJECT DeviceObject, PIRP Irp)
 {
+    PAGED_CODE();
     PDEVICE_EXTENSION extension = ExtensionOf(DeviceObject);
     PIO_STACK_LOCATION stack = IoGetCurrentIrpStackLocation(Irp);
     NTSTATUS status;
@@ -213,4 +212,5 @@ VOID ReleaseWindow(PDEVICE_EXTENSION Extension)
             MmUnmapIoSpace(reinterpret_cast<PVOID>(Extension->WindowBase), Extension->WindowLength);
         Extension->WindowBase = 0;
     }
+    NT_ASSERT(StateOf(Extension) == PnpStateNotStarted);
 }

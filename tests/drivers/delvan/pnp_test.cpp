@@ -131,7 +131,7 @@ TEST_F(StartTest, LowerFailureIsReturnedUnchangedAndTheDeviceKeepsHolding)
     EXPECT_EQ(r.status, STATUS_INSUFFICIENT_RESOURCES);
     EXPECT_EQ(r.returned, STATUS_INSUFFICIENT_RESOURCES);
     EXPECT_FALSE(InterfaceEnabled());
-    EXPECT_FALSE(Extension()->WindowMapped);
+    EXPECT_EQ(StateOf(Extension()), PnpStateNotStarted);
     EXPECT_EQ(hk::Create(fdo).status, STATUS_DEVICE_NOT_CONNECTED);
 }
 
@@ -168,7 +168,7 @@ TEST_F(StartTest, WindowThatCannotBeMappedFailsWithNoMemoryButEnablesTheInterfac
     EXPECT_EQ(r.status, STATUS_NO_MEMORY);
     EXPECT_EQ(static_cast<ULONG>(r.status), 0xC0000017u);
     EXPECT_TRUE(InterfaceEnabled());
-    EXPECT_FALSE(Extension()->WindowMapped);
+    EXPECT_EQ(StateOf(Extension()), PnpStateNotStarted);
     EXPECT_EQ(hk::Create(fdo).status, STATUS_DEVICE_NOT_CONNECTED);
 
     // The next start parses and maps again.
@@ -337,6 +337,7 @@ TEST_F(StateTest, QueryStopRefusesNewOpensButStillClosesAndCancelStopResumes)
     StartPortWindow();
     ASSERT_EQ(hk::Create(fdo).status, STATUS_SUCCESS);
     EXPECT_EQ(hk::Pnp(fdo, IRP_MN_QUERY_STOP_DEVICE).status, STATUS_SUCCESS);
+    EXPECT_EQ(StateOf(Extension()), PnpStateStopOrRemovePending);
 
     hk::Result open = hk::Create(fdo);
     EXPECT_EQ(open.status, STATUS_DEVICE_NOT_CONNECTED);
@@ -345,6 +346,7 @@ TEST_F(StateTest, QueryStopRefusesNewOpensButStillClosesAndCancelStopResumes)
     EXPECT_EQ(ReadByte(0).status, STATUS_DEVICE_NOT_CONNECTED);
 
     EXPECT_EQ(hk::Pnp(fdo, IRP_MN_CANCEL_STOP_DEVICE).status, STATUS_SUCCESS);
+    EXPECT_EQ(StateOf(Extension()), PnpStateStarted);
     EXPECT_EQ(hk::Create(fdo).status, STATUS_SUCCESS);
 }
 

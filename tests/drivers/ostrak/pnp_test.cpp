@@ -88,6 +88,7 @@ TEST_F(PnpTest, SurpriseRemovalStopsServiceAndRemovalThenDeletesTheLinkOnce)
     const hk::Result surprise = hk::Pnp(device_, IRP_MN_SURPRISE_REMOVAL);
 
     EXPECT_EQ(surprise.status, STATUS_SUCCESS);
+    EXPECT_EQ(StateOf(ExtensionOf(device_)), PnpStateRemoved);
     EXPECT_EQ(hk::LowerCalls(pdo_).back().statusOnArrival, STATUS_SUCCESS);
     EXPECT_EQ(hk::SymbolicLinks().count(kDosLink), 0u);
     EXPECT_EQ(hk::Read(device_, 1).status, STATUS_DEVICE_NOT_READY);
