@@ -46,6 +46,8 @@ set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
 # The libraries come from the binaries; the Japanese fonts and Qt's Japanese
 # texts for its standard buttons are looked up by name at run time, so they
 # are listed by hand.
+# (CPack also adds ldconfig calls for any library under /usr/lib, which lintian
+# warns about; they are harmless for the private folder.)
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 set(CPACK_DEBIAN_PACKAGE_DEPENDS "fonts-ipafont-gothic, qt6-translations-l10n")
 # Debian ships no debugging symbols inside the program's own package.

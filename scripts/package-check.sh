@@ -6,7 +6,6 @@
 # Usage: scripts/package-check.sh [BUILD_DIR]   (default build/default)
 set -euo pipefail
 cd "$(dirname "$0")/.."
-src=$PWD
 build=$(cd "${1:-build/default}" && pwd)
 
 fail() {
