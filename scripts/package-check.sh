@@ -33,14 +33,15 @@ rm -f "$deb"
 [ -f "$deb" ] || fail "cpack made no $deb"
 echo "== $(basename "$deb")"
 dpkg-deb -f "$deb" Package Version Architecture Depends
-dpkg-deb -c "$deb" | awk '{ mode = $1; $1 = $2 = $3 = $4 = $5 = ""; sub(/^ +/, ""); print mode, $0 }'
+contents=$(dpkg-deb -c "$deb")
+awk '{ mode = $1; $1 = $2 = $3 = $4 = $5 = ""; sub(/^ +/, ""); print mode, $0 }' <<<"$contents"
 
 echo "== lintian"
 lintian --fail-on error --tag-display-limit 0 "$deb" || fail "lintian reports errors"
 
 # Drivers built for Windows install as their own component; it must land too.
-if grep -rqs --include=cmake_install.cmake 'xdriversx' "$build"; then
-  dpkg-deb -c "$deb" | grep -q ' \./usr/share/tavrin/drivers/.' || fail "the drivers were built but are not in the package"
+if grep -rqsE --include=cmake_install.cmake 'STREQUAL "x?driversx?"' "$build"; then
+  grep -q ' \./usr/share/tavrin/drivers/.' <<<"$contents" || fail "the drivers were built but are not in the package"
 fi
 
 depends=$(dpkg-deb -f "$deb" Depends)
@@ -54,9 +55,9 @@ dpkg -x "$deb" "$root"
 appstreamcli validate-tree --no-net --strict "$root" || fail "installed menu entry, metainfo and icon do not match"
 [ -f "$root/usr/lib/tavrin/liblumbra.so" ] || fail "no liblumbra.so beside the program"
 # The library is opened from inside Qt, which only the old-style run path reaches.
-readelf -d "$root/usr/lib/tavrin/tavrin" | grep -q 'Library rpath: \[\$ORIGIN\]' ||
-  fail "installed program lacks the \$ORIGIN RPATH"
-if readelf -d "$root/usr/lib/tavrin/tavrin" | grep -q RUNPATH; then fail "installed program has a RUNPATH"; fi
+dynamic=$(readelf -d "$root/usr/lib/tavrin/tavrin")
+grep -q 'Library rpath: \[\$ORIGIN\]' <<<"$dynamic" || fail "installed program lacks the \$ORIGIN RPATH"
+if grep -q RUNPATH <<<"$dynamic"; then fail "installed program has a RUNPATH"; fi
 
 found=$(cd / && env PATH="$root/usr/bin:/usr/bin:/bin" bash -c 'command -v tavrin')
 [ "$found" = "$root/usr/bin/tavrin" ] || fail "tavrin on the PATH is $found, not the package's"
