@@ -9,6 +9,7 @@ packages=(
   qt6-base-dev qt6-translations-l10n
   fonts-ipafont-gothic
   xvfb xauth
+  dpkg-dev file lintian desktop-file-utils appstream librsvg2-bin
   g++-mingw-w64-x86-64-win32 binutils-mingw-w64-x86-64
   openssl osslsigncode
 )

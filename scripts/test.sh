@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Installs what is needed, builds everything (the program, the simulated
 # library, both drivers for the host and for Windows) and runs every test,
-# first in the normal build, then under AddressSanitizer + UBSan.
+# first in the normal build, then under AddressSanitizer + UBSan; the normal
+# build is also made into the Debian package and that is checked.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -14,4 +15,7 @@ for preset in default asan; do
   cmake --preset "$preset" >/dev/null
   cmake --build --preset "$preset" -j "$jobs"
   ctest --preset "$preset" -j "$jobs"
+  if [ "$preset" = default ]; then
+    bash scripts/package-check.sh build/default
+  fi
 done
