@@ -1,5 +1,6 @@
 #include "session.h"
 
+#include "linux_bus.h"
 #include "registers.h"
 
 namespace lumbra
@@ -172,13 +173,6 @@ void Session::report(const std::vector<std::string>& warnings) const
         host_.warn(line);
 }
 
-std::unique_ptr<Bus> Session::openBus(const Settings& settings, std::vector<std::string>& warnings)
-{
-    (void)settings;
-    (void)warnings;
-    return nullptr;
-}
-
 // Interrupts are taken whenever the library is entered: since the mask can only change
 // inside a call, taking them first counts every one under the mask it came in under.
 void Session::pollInterrupt()
@@ -229,12 +223,35 @@ int16_t Session::PciOpenDevice()
         return 0;
     }
 
+    std::unique_ptr<Bus> pci;
+    if (!settings.device.empty() && settings.device != "sim")
+    {
+        const auto selection = parsePciSelection(settings.device);
+        if (selection)
+            pci = LinuxBus::open(host_.sysfsPath, host_.devPath, *selection, host_.warn, warnings);
+        else
+            warnings.push_back("LUMBRA_DEVICE=\"" + settings.device +
+                               "\" is neither sim nor a pci selection");
+        if (!pci)
+        {
+            report(warnings);
+            return 0;
+        }
+    }
     // A reopen may pick another bus or fewer chips: an interrupt left behind on a board
     // that is no longer reached could never be closed.
     if (open_ && intrChip_ != 0)
         releaseInterrupt();
-    sim_.open(settings, warnings);
-    bus_ = &sim_;
+    if (pci)
+    {
+        pci_ = std::move(pci);
+        bus_ = pci_.get();
+    }
+    else
+    {
+        sim_.open(settings, warnings);
+        bus_ = &sim_;
+    }
     report(warnings);
     chips_ = bus_->count();
     open_ = true;

@@ -61,7 +61,6 @@ public:
 private:
     bool enter(Fn fn, std::optional<int32_t> chip = {}, std::optional<int32_t> address = {});
     bool enterChip(Fn fn, int32_t chip, std::optional<int32_t> address = {});
-    std::unique_ptr<Bus> openBus(const Settings& settings, std::vector<std::string>& warnings);
     int16_t readPortTo(Fn fn, int32_t chip, uint32_t offset, uint8_t* value);
     void pollInterrupt();
     void releaseInterrupt();

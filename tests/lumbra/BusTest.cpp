@@ -14,7 +14,7 @@ protected:
     Bus& bus() { return world_.bus(); }
 };
 
-using Worlds = ::testing::Types<test::SimBusWorld>;
+using Worlds = ::testing::Types<test::SimBusWorld, test::LinuxBusWorld>;
 TYPED_TEST_SUITE(BusSuite, Worlds);
 
 TYPED_TEST(BusSuite, ChipsAreNumberedFromOneAndCarryTheBoardIds)
