@@ -8,7 +8,7 @@
 #   wine_pnp.sh device <prefix> <driver> <bin dir> <inf> <work dir>
 #       installs <driver> from a copy of <inf> whose hardware ID is a root ID,
 #       waits for its start, runs the client, removes the device and checks
-#       that the client then finds nothing
+#       that the driver acted on the removal and the client then finds nothing
 #   wine_pnp.sh delete <prefix>
 #       stops what still runs in the prefix and deletes it
 #
@@ -17,7 +17,7 @@
 set -euo pipefail
 
 : "${WINE64:?}" "${WINESERVER:?}"
-export WINEDEBUG=${WINEDEBUG:--all}
+export WINEDEBUG=-all
 # No downloads or installer dialogs for the .NET and HTML runtimes.
 export WINEDLLOVERRIDES="mscoree,mshtml="
 unset DISPLAY WAYLAND_DISPLAY
@@ -26,8 +26,8 @@ mode=${1:?mode}
 export WINEPREFIX=${2:?prefix}
 
 # Seconds to wait for the driver to react to an install or a removal; Wine
-# answers in a few, but the machine may be busy with a parallel build.
-wait_limit=${WAIT_LIMIT:-60}
+# answers in one or two, but the machine may be busy with a parallel build.
+wait_limit=60
 
 fail() {
     echo "FAIL: $*" >&2
@@ -53,7 +53,7 @@ case $mode in
         start=$SECONDS
         # The 32-bit loader is not installed, so wineboot's one 32-bit step
         # fails with a message; the 64-bit prefix is complete without it.
-        if ! timeout 240 "$WINE64" wineboot -i >"$WINEPREFIX.boot.log" 2>&1; then
+        if ! timeout 240 "$WINE64" wineboot -i </dev/null >"$WINEPREFIX.boot.log" 2>&1; then
             cat "$WINEPREFIX.boot.log" >&2
             stop_prefix
             fail "wineboot -i did not finish"
