@@ -87,13 +87,13 @@ case $driver in
         absent='^delvanctl: no board 1$'
         # Wine's SetupAPI drops the interface keys on removal by itself, so
         # the client alone cannot tell whether the driver withdrew them.
-        removal_calls=('IoSetDeviceInterfaceState device L".*", enable 0' 'IoDeleteDevice ')
+        removal_calls=('IoSetDeviceInterfaceState device L".*", enable 0')
         ;;
     ostrak)
         client=(ostrakctl.exe read)
         present='^ostrakctl: cannot read the port: .*\(error 21\)$'
         absent='^ostrakctl: cannot open .*\(error 2\)$'
-        removal_calls=('IoReleaseRemoveLockAndWaitEx ' 'IoDeleteDevice ')
+        removal_calls=('IoReleaseRemoveLockAndWaitEx ')
         ;;
     *) fail "no client known for $driver" ;;
 esac
@@ -151,18 +151,31 @@ wait_for_client() {
     done
 }
 
-# The kernel calls made by the thread that removed our device, from the
-# removal on, without the lines about the bus's own device (the PnP manager's
-# object below the driver's): what is left is the driver's doing.
-removal_trace() {
-    local needle thread pdo
-    needle="wine_enumerate_root_devices Removing device L\"${instance//\\/\\\\}\""
+# The kernel's trace of the thread that added (or removed) our device, from
+# that event on: what the PnP manager sent, what the driver called, and what
+# reached the bus's own device below the driver (pnp_manager_device_pnp),
+# which only the driver passing a request down can bring there.
+device_trace() {
+    local needle thread
+    needle="wine_enumerate_root_devices $1 device L\"${instance//\\/\\\\}\""
     thread=$(grep -aF "$needle" "$log" | head -n 1 | cut -d: -f1)
     [ -n "$thread" ] || return 0
-    grep -a "^$thread:" "$log" | sed -n "/$(sed 's/[][\\/.*^$]/\\&/g' <<<"$needle")/,\$p" >"$work/removal.log"
-    pdo=$(grep -aoE -m1 'send_remove_device_irp Removing device [0-9A-Fa-f]+' "$work/removal.log" | awk '{print $4}')
-    [ -n "$pdo" ] || return 0
-    grep -av "$pdo" "$work/removal.log"
+    # awk -v would read the backslashes of the ID as escapes.
+    grep -a "^$thread:" "$log" | needle=$needle awk 'index($0, ENVIRON["needle"]) { found = 1 } found'
+}
+
+# Waits until the trace from event $1 on holds a line for each pattern.
+wait_for_trace() {
+    local event=$1 what=$2 pattern deadline=$((SECONDS + wait_limit))
+    shift 2
+    for pattern in "$@"; do
+        until device_trace "$event" | grep -aqE "$pattern"; do
+            [ $SECONDS -lt $deadline ] ||
+                fail "$what: no call matching '$pattern' in the kernel's trace ($log)"
+            sleep 0.25
+        done
+        echo "$what: $(device_trace "$event" | grep -aE "$pattern" | head -n 1 | cut -d: -f3-)"
+    done
 }
 
 start=$SECONDS
@@ -174,22 +187,26 @@ instance=$(cd "$work" && wine "$bin/pnpdevice.exe" install "$driver.inf" "$hardw
     fail "install of $driver failed"
 echo "installed $driver as $instance"
 
-# The board is found only once the driver has started it (delvan enables its
-# interface in the start; ostrak's name exists from AddDevice, which Wine
-# follows with the start in the same call).
-wait_for_client "$present" "started"
+# The driver's AddDevice succeeds, and the start it receives first goes down
+# to the bus, as a function driver passes it before using the resources.
+wait_for_trace "Adding new root-enumerated" "start" \
+    'AddDevice routine [0-9A-Fa-f]+ returned 0\.' 'pnp_manager_device_pnp .*minor function 0\.'
+# delvan's board is found only once the start enabled its interface.
+wait_for_client "$present" "client"
 
 wine "$bin/pnpdevice.exe" remove "$hardware_id" >/dev/null || fail "removal of $driver failed"
-wait_for_client "$absent" "removed"
+wait_for_client "$absent" "client after removal"
 
-deadline=$((SECONDS + wait_limit))
-for call in "${removal_calls[@]}"; do
-    until removal_trace | grep -aqE "$call"; do
-        [ $SECONDS -lt $deadline ] ||
-            fail "after the removal was sent $driver made no call matching '$call'; the kernel's trace is in $log"
-        sleep 0.25
-    done
-    echo "removal seen: $(removal_trace | grep -aE "$call" | head -n 1 | cut -d: -f3-)"
-done
+# Wine sends a surprise removal, then the removal. The driver passes both
+# down, withdraws what callers could reach, and deletes its own device (the
+# bus's device is the one it was attached to; its deletion is not the
+# driver's).
+wait_for_trace "Removing" "removal" \
+    'pnp_manager_device_pnp .*minor function 0x17\.' 'pnp_manager_device_pnp .*minor function 0x2\.' \
+    "${removal_calls[@]}"
+pdo=$(device_trace "Removing" | grep -aoE -m1 'send_remove_device_irp Removing device [0-9A-Fa-f]+' | awk '{print $4}')
+device_trace "Removing" | grep -av "IoDeleteDevice $pdo" | grep -aqE 'IoDeleteDevice ' ||
+    fail "removal: $driver deleted no device object of its own ($log)"
+echo "removal: $driver deleted its device"
 
 echo "$driver: install, start, client and removal in $((SECONDS - start)) s"
