@@ -8,9 +8,9 @@ packages=(
   googletest libgtest-dev libgmock-dev
   qt6-base-dev qt6-translations-l10n
   fonts-ipafont-gothic
+  wine64
   xvfb xauth
   g++-mingw-w64-x86-64-win32 binutils-mingw-w64-x86-64
-  wine64
 )
 
 missing=()
