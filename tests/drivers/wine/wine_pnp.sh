@@ -85,8 +85,9 @@ case $driver in
         client=(delvanctl.exe read 0)
         present='^delvanctl: read at offset 0x0 failed \(error 21\)$'
         absent='^delvanctl: no board 1$'
-        # Wine's SetupAPI drops the interface keys on removal by itself, so
-        # the client alone cannot tell whether the driver withdrew them.
+        # Wine's removal hides the interface by itself (the client finds no
+        # board even when the driver never disables it), so only the kernel's
+        # trace shows whether the driver withdrew it.
         removal_calls=('IoSetDeviceInterfaceState device L".*", enable 0')
         ;;
     ostrak)
@@ -119,7 +120,8 @@ trap stop_prefix EXIT
 # The first program starts Wine's services, and with them the drivers' host
 # processes later on. They keep its standard handles and environment: a log
 # file rather than the pipe of a command below that waits for EOF, and the
-# kernel's trace of the calls a driver makes, to see it handle the removal.
+# kernel's trace of the calls a driver makes, to see it handle the start and
+# the removal.
 log=$work/kernel.log
 WINEDEBUG=-all,+plugplay,+ntoskrnl timeout 60 "$WINE64" cmd /c exit </dev/null >>"$log" 2>&1 ||
     fail "Wine did not start in $WINEPREFIX: $(tail -n 20 "$log")"
