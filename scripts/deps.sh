@@ -9,6 +9,7 @@ packages=(
   qt6-base-dev qt6-translations-l10n
   libpci-dev pciutils
   fonts-ipafont-gothic
+  wine64
   xvfb xauth
   dpkg-dev file lintian desktop-file-utils appstream librsvg2-bin
   g++-mingw-w64-x86-64-win32 binutils-mingw-w64-x86-64
