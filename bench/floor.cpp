@@ -1,5 +1,5 @@
-// The start-up floor: a bare main window with the program's client size, a
-// menu bar and a status bar and nothing else. It leaves after its first paint,
+// The start-up floor: a bare main window with the program's client size, its
+// menu bar and an empty status bar, and nothing else. It leaves after its first paint,
 // as the program does when the start-up benchmark asks it to.
 #include <QApplication>
 #include <QMainWindow>
@@ -22,8 +22,16 @@ public:
         client->setFixedSize(kClientWidthTwips * client->logicalDpiX() / 1440,
                              kClientHeightTwips * client->logicalDpiY() / 1440);
         setCentralWidget(client);
-        menuBar()->addMenu(QStringLiteral("File"))->addAction(QStringLiteral("Exit"));
-        statusBar()->showMessage(QStringLiteral("Ready"));
+        // The program's own menu bar, captions and items, in Qt's default font.
+        QMenuBar* bar = menuBar();
+        bar->addMenu(QStringLiteral("ファイル(&F)"))->addAction(QStringLiteral("終了(&X)"));
+        bar->addAction(QStringLiteral("編集(&E)"));
+        QMenu* read = bar->addMenu(QStringLiteral("読み込み(&R)"));
+        read->addAction(QStringLiteral("コンフィグレジスタ(&C)"));
+        read->addAction(QStringLiteral("モードレジスタ(&M)"));
+        read->addAction(QStringLiteral("EEPROM(&E)"));
+        bar->addMenu(QStringLiteral("ヘルプ(&H)"))->addAction(QStringLiteral("バージョン情報(&A)"));
+        statusBar();
         adjustSize();
         setFixedSize(sizeHint());
     }
