@@ -11,6 +11,8 @@
 #include "start.h"
 
 #include <QApplication>
+#include <QElapsedTimer>
+#include <QWindow>
 #include <QKeyEvent>
 #include <QListWidget>
 #include <QMouseEvent>
@@ -25,6 +27,19 @@ constexpr int32_t kChip = 1;
 
 // What the user waits for: the handler and the repaint it asked for.
 void settle() { QCoreApplication::sendPostedEvents(); }
+
+// A window paints only once the platform has exposed it, which it reports
+// through the event loop.
+bool showExposed(QWidget& w)
+{
+    w.show();
+    QElapsedTimer waited;
+    waited.start();
+    while (!(w.windowHandle() && w.windowHandle()->isExposed()) && waited.elapsed() < 5000)
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 50);
+    QCoreApplication::processEvents();
+    return w.windowHandle() && w.windowHandle()->isExposed();
+}
 
 void sendKey(QWidget* to, int key, const QString& text)
 {
@@ -130,8 +145,11 @@ void registerCases(Tavrinmain& w, frmConWr& dialog)
                [&dialog](benchmark::State& st)
                {
                    dialog.Form_Load();
-                   dialog.show();
-                   settle();
+                   if (!showExposed(dialog))
+                   {
+                       st.SkipWithError("the dialog was not exposed");
+                       return;
+                   }
                    bool odd = false;
                    for (auto _ : st)
                    {
@@ -250,7 +268,11 @@ int main(int argc, char** argv)
     }
     Tavrinmain& w = Tavrinmain::instance();
     w.lstOrvel->setCurrentRow(kChip - 1);
-    settle();
+    if (!showExposed(w))
+    {
+        std::fprintf(stderr, "the main window was not exposed\n");
+        return 1;
+    }
     auto dialog = std::make_unique<frmConWr>();
 
     registerCases(w, *dialog);
