@@ -12,8 +12,8 @@ namespace
 {
 
 // The start-up benchmark times the process up to its first painted main
-// window: with TAVRIN_EXIT_AFTER_FIRST_PAINT set, the program leaves as soon
-// as that paint is done, by the same way out as a normal end.
+// window: with TAVRIN_EXIT_AFTER_FIRST_PAINT set, the program leaves its
+// event loop as soon as that paint (the window's and its controls') is done.
 class ExitAfterFirstPaint : public QObject
 {
 public:
