@@ -22,39 +22,60 @@ void setClientSizeTwips(QWidget* w, int widthTwips, int heightTwips)
 namespace
 {
 
+// Each control gets its font before its caption, so the caption is measured
+// and laid out once, in the face it is shown in, not first in the default one.
 QWidget* makeControl(const ControlSpec& s, QWidget* parent)
 {
     const QString caption = QString::fromUtf8(s.caption ? s.caption : "");
+    const QFont font = s.face == Face::Gothic ? gothicFont(s.points) : pgothicFont(s.points);
+    const auto withFont = [&font](auto* w)
+    {
+        w->setFont(font);
+        return w;
+    };
     switch (s.kind)
     {
         case Ctl::Label:
         {
-            auto* l = new QLabel(caption, parent);
+            auto* l = withFont(new QLabel(parent));
             l->setAlignment(Qt::AlignLeft | Qt::AlignTop);
             l->setWordWrap(true);
+            l->setText(caption);
             return l;
         }
         case Ctl::ListBox:
-            return new QListWidget(parent);
+            return withFont(new QListWidget(parent));
         case Ctl::PictureBox:
-            return new PictureBox(parent);
+            return withFont(new PictureBox(parent));
         case Ctl::Panel:
         {
-            auto* f = new QFrame(parent);
+            auto* f = withFont(new QFrame(parent));
             f->setFrameStyle(QFrame::Panel | QFrame::Sunken);
             return f;
         }
         case Ctl::Frame:
-            return new QGroupBox(caption, parent);
+        {
+            auto* g = withFont(new QGroupBox(parent));
+            g->setTitle(caption);
+            return g;
+        }
         case Ctl::Button:
-            return new QPushButton(caption, parent);
+        {
+            auto* b = withFont(new QPushButton(parent));
+            b->setText(caption);
+            return b;
+        }
         case Ctl::TabControl:
-            return new SSTab(2, parent);
+            return withFont(new SSTab(2, parent));
         case Ctl::TextBox:
-            return new QLineEdit(caption, parent);
+        {
+            auto* t = withFont(new QLineEdit(parent));
+            t->setText(caption);
+            return t;
+        }
         case Ctl::StatusBar:
         {
-            auto* bar = new QStatusBar(parent);
+            auto* bar = withFont(new QStatusBar(parent));
             bar->setSizeGripEnabled(false);
             auto* panel = new QLabel(bar);
             panel->setObjectName(QStringLiteral("panel1"));
@@ -83,7 +104,6 @@ FormControls::FormControls(QWidget* form, std::span<const ControlSpec> table)
         }
         QWidget* w = makeControl(s, parent);
         w->setObjectName(QString::fromLatin1(s.name));
-        w->setFont(s.face == Face::Gothic ? gothicFont(s.points) : pgothicFont(s.points));
         w->setGeometry(twipsToPx(form, s.left), twipsToPx(form, s.top), twipsToPx(form, s.width),
                        twipsToPx(form, s.height));
         controls_.insert(w->objectName(), w);

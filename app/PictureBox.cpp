@@ -3,6 +3,7 @@
 #include <QFontMetricsF>
 #include <QKeyEvent>
 #include <QMouseEvent>
+#include <QPaintEvent>
 #include <QPainter>
 #include <cmath>
 
@@ -123,11 +124,13 @@ void PictureBox::Print(const QString& text)
     // inside the cell a cursor box covers.
     const QFontMetricsF fm(font(), this);
     const double emPx = TextHeight() / twipsPerPixelY();
-    const double baseline = CurrentY / twipsPerPixelY() + fm.ascent() - (fm.height() - emPx) / 2.0;
-    p.drawText(QPointF(CurrentX / twipsPerPixelX(), baseline), text);
+    const double top = CurrentY / twipsPerPixelY() - (fm.height() - emPx) / 2.0;
+    p.drawText(QPointF(CurrentX / twipsPerPixelX(), top + fm.ascent()), text);
     CurrentX = 0;
     CurrentY += TextHeight();
-    update();
+    // Only the printed line is shown again (a pixel of slack on each side):
+    // a cursor step must not repaint the whole box.
+    update(QRect(0, int(std::floor(top)) - 1, width(), int(std::ceil(fm.height())) + 3));
 }
 
 void PictureBox::PSet(double x, double y)
@@ -138,7 +141,7 @@ void PictureBox::PSet(double x, double y)
         image_.setPixel(px, py, fore_);
     CurrentX = x;
     CurrentY = y;
-    update();
+    update(QRect(px, py, 1, 1));
 }
 
 void PictureBox::FillBox(double x1, double y1, double x2, double y2, QRgb rgb)
@@ -150,7 +153,7 @@ void PictureBox::FillBox(double x1, double y1, double x2, double y2, QRgb rgb)
     p.fillRect(r, QColor::fromRgb(rgb | 0xFF000000));
     CurrentX = x2;
     CurrentY = y2;
-    update();
+    update(r);
 }
 
 void PictureBox::Refresh() { repaint(); }
@@ -163,11 +166,15 @@ QRgb PictureBox::pixelAtTwips(double x, double y) const
     return image_.pixel(px, py) & 0xFFFFFF;
 }
 
-void PictureBox::paintEvent(QPaintEvent*)
+void PictureBox::paintEvent(QPaintEvent* e)
 {
     QPainter p(this);
-    p.fillRect(rect(), Qt::white);
-    p.drawImage(0, 0, image_);
+    // Only what changed is copied; the backing image covers the box once it
+    // has its size, before that the box is white.
+    const QRect dirty = e->rect();
+    if (!image_.rect().contains(dirty))
+        p.fillRect(dirty, Qt::white);
+    p.drawImage(dirty.topLeft(), image_, dirty);
     // The box's fixed single border, drawn over the edge of the drawing area.
     p.setPen(QColor(0x80, 0x80, 0x80));
     p.drawRect(rect().adjusted(0, 0, -1, -1));

@@ -1,5 +1,6 @@
 #include "SSTab.h"
 
+#include <QEvent>
 #include <QPainter>
 #include <QTabBar>
 #include <algorithm>
@@ -70,6 +71,16 @@ void SSTab::resizeEvent(QResizeEvent*)
     bar_->setGeometry(0, 0, width(), bar_->sizeHint().height());
     for (QWidget* page : pages_)
         page->setGeometry(rect());
+}
+
+// The strip's style sheet fixed its font when it was polished, so a font given
+// to the control later must be handed on explicitly; else the captions stay in
+// the default face.
+void SSTab::changeEvent(QEvent* e)
+{
+    if (e->type() == QEvent::FontChange)
+        bar_->setFont(font());
+    QWidget::changeEvent(e);
 }
 
 void SSTab::paintEvent(QPaintEvent*)

@@ -33,6 +33,7 @@ signals:
 protected:
     void paintEvent(QPaintEvent*) override;
     void resizeEvent(QResizeEvent*) override;
+    void changeEvent(QEvent*) override;
 
 private:
     void onCurrentChanged(int tab);

@@ -5,6 +5,7 @@
 #include "PictureBox.h"
 #include "SSTab.h"
 #include "devctl/Module1.h"
+#include "fonts.h"
 #include "frmConWr.h"
 #include "frmEepWr.h"
 #include "frmIntrStat.h"
@@ -138,6 +139,10 @@ Tavrinmain::Tavrinmain()
 void Tavrinmain::buildMenus()
 {
     QMenuBar* bar = menuBar();
+    // The menus are Japanese like the rest of the window and use its
+    // proportional face; in the default Latin face every caption first sent
+    // the font matcher searching for a face with the kana and kanji.
+    bar->setFont(pgothicFont());
     QMenu* file = bar->addMenu(QStringLiteral("ファイル(&F)"));
     menuFile = file->menuAction();
     menuF_End = file->addAction(QStringLiteral("終了(&X)"));
@@ -151,6 +156,8 @@ void Tavrinmain::buildMenus()
     QMenu* help = bar->addMenu(QStringLiteral("ヘルプ(&H)"));
     menuHelp = help->menuAction();
     menuH_Ver = help->addAction(QStringLiteral("バージョン情報(&A)"));
+    for (QMenu* menu : {file, read, help})
+        menu->setFont(pgothicFont());
 }
 
 // Every connection of the window, each forwarding to its named handler.

@@ -2,12 +2,15 @@
 #include "UiHelpers.h"
 
 #include "Module2.h"
+#include "fonts.h"
 
+#include <QGroupBox>
 #include <QLabel>
 #include <QListWidget>
 #include <QMenuBar>
 #include <QPushButton>
 #include <QStatusBar>
+#include <QTabBar>
 #include <QTest>
 
 using Calls = std::vector<LibCall>;
@@ -122,6 +125,19 @@ TEST_F(StartUp, DumpFontIsFixedPitch)
     EXPECT_TRUE(info.family().startsWith(QStringLiteral("IPA"))) << info.family().toStdString();
     const QFontMetricsF fm(w.picDump->font());
     EXPECT_DOUBLE_EQ(fm.horizontalAdvance(QStringLiteral("0")), fm.horizontalAdvance(QStringLiteral("F")));
+}
+
+// Every caption is drawn in the window's proportional face, the tab strip and
+// the menu bar included: neither a style sheet nor the default font may swap
+// in a Latin face that borrows the kana.
+TEST_F(StartUp, CaptionsUseTheProportionalFace)
+{
+    Tavrinmain& w = startProgram();
+    const QString face = QFontInfo(pgothicFont()).family();
+    for (QWidget* c : std::initializer_list<QWidget*>{w.Label1, w.btnEnd, w.Frame1, w.StatusBar1, w.menuBar(),
+                                                      w.SSTab1->tabBar()})
+        EXPECT_EQ(QFontInfo(c->font()).family().toStdString(), face.toStdString())
+            << c->metaObject()->className();
 }
 
 class MainWindowLayout : public AppFixture

@@ -1,0 +1,287 @@
+// The cost of each user action on the real main window, off-screen, against
+// the simulated library with its clock stopped; next to each, the library's
+// own time for the very same calls, so the program's share shows apart. Also
+// the price of a call through the program's bound table against a direct one.
+#include "Tavrinmain.h"
+#include "devctl/Module1.h"
+#include "fonts.h"
+#include "frmConWr.h"
+#include "lumbra_sim.h"
+#include "runner.h"
+#include "start.h"
+
+#include <QApplication>
+#include <QElapsedTimer>
+#include <QWindow>
+#include <QKeyEvent>
+#include <QListWidget>
+#include <QMouseEvent>
+#include <cstdio>
+#include <cstdlib>
+#include <memory>
+
+namespace
+{
+
+constexpr int32_t kChip = 1;
+
+// What the user waits for: the handler and the repaint it asked for.
+void settle() { QCoreApplication::sendPostedEvents(); }
+
+// A window paints only once the platform has exposed it, which it reports
+// through the event loop.
+bool showExposed(QWidget& w)
+{
+    w.show();
+    QElapsedTimer waited;
+    waited.start();
+    while (!(w.windowHandle() && w.windowHandle()->isExposed()) && waited.elapsed() < 5000)
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 50);
+    QCoreApplication::processEvents();
+    return w.windowHandle() && w.windowHandle()->isExposed();
+}
+
+void sendKey(QWidget* to, int key, const QString& text)
+{
+    QKeyEvent press(QEvent::KeyPress, key, Qt::NoModifier, text);
+    QApplication::sendEvent(to, &press);
+    QKeyEvent release(QEvent::KeyRelease, key, Qt::NoModifier, text);
+    QApplication::sendEvent(to, &release);
+}
+
+// A left click in the middle of dump cell (col, row).
+void clickCell(PictureBox* box, int col, int row)
+{
+    const AppState& s = app();
+    const QPointF at((col + 0.5) * s.cellWidth / box->twipsPerPixelX(),
+                     (row + 0.5) * s.cellHeight / box->twipsPerPixelY());
+    QMouseEvent press(QEvent::MouseButtonPress, at, box->mapToGlobal(at), Qt::LeftButton, Qt::LeftButton,
+                      Qt::NoModifier);
+    QApplication::sendEvent(box, &press);
+    QMouseEvent release(QEvent::MouseButtonRelease, at, box->mapToGlobal(at), Qt::LeftButton, Qt::NoButton,
+                        Qt::NoModifier);
+    QApplication::sendEvent(box, &release);
+}
+
+void readConfigDirect()
+{
+    for (int i = 0; i < 17; ++i)
+    {
+        int32_t v = 0;
+        benchmark::DoNotOptimize(PciReadConfigReg(kChip, 4 * i, &v));
+    }
+}
+
+void registerCases(Tavrinmain& w, frmConWr& dialog)
+{
+    bench::add("action/config-read-redraw",
+               [&w](benchmark::State& st)
+               {
+                   for (auto _ : st)
+                   {
+                       w.menuR_Config_Click();
+                       settle();
+                   }
+               });
+    bench::add("library/config-read-redraw",
+               [](benchmark::State& st)
+               {
+                   for (auto _ : st)
+                       readConfigDirect();
+               });
+
+    bench::add("action/eeprom-read-redraw",
+               [&w](benchmark::State& st)
+               {
+                   for (auto _ : st)
+                   {
+                       w.menuR_eep_Click();
+                       settle();
+                   }
+               });
+    bench::add("library/eeprom-read-redraw",
+               [](benchmark::State& st)
+               {
+                   for (auto _ : st)
+                       for (int i = 0; i < 64; ++i)
+                       {
+                           int32_t v = 0;
+                           benchmark::DoNotOptimize(OrvelReadEep(kChip, i, &v));
+                       }
+               });
+
+    // The cursor goes back and forth between two cells of the register dump,
+    // so every step really moves it (an erase and a draw).
+    bench::add("action/cursor-mouse",
+               [&w](benchmark::State& st)
+               {
+                   w.menuR_Config_Click();
+                   settle();
+                   bool odd = false;
+                   for (auto _ : st)
+                   {
+                       clickCell(w.picDump, odd ? 6 : 3, odd ? 5 : 2);
+                       settle();
+                       odd = !odd;
+                   }
+               });
+    bench::add("action/cursor-arrow-key",
+               [&w](benchmark::State& st)
+               {
+                   w.menuR_Config_Click();
+                   clickCell(w.picDump, 3, 2);
+                   settle();
+                   bool odd = false;
+                   for (auto _ : st)
+                   {
+                       sendKey(w.picDump, odd ? Qt::Key_Left : Qt::Key_Right, QString());
+                       settle();
+                       odd = !odd;
+                   }
+               });
+
+    // The configuration write dialog, shown as the user has it.
+    bench::add("action/hex-field-key",
+               [&dialog](benchmark::State& st)
+               {
+                   dialog.Form_Load();
+                   if (!showExposed(dialog))
+                   {
+                       st.SkipWithError("the dialog was not exposed");
+                       return;
+                   }
+                   bool odd = false;
+                   for (auto _ : st)
+                   {
+                       sendKey(dialog.picData, odd ? Qt::Key_A : Qt::Key_5,
+                               odd ? QStringLiteral("a") : QStringLiteral("5"));
+                       settle();
+                       odd = !odd;
+                   }
+               });
+    bench::add("action/byte-write-reread",
+               [&w, &dialog](benchmark::State& st)
+               {
+                   w.menuR_Config_Click();
+                   clickCell(w.picDump, 6, 2);
+                   dialog.Form_Load();
+                   settle();
+                   for (auto _ : st)
+                   {
+                       dialog.btnWrite_Click();
+                       settle();
+                   }
+               });
+    bench::add("library/byte-write-reread",
+               [](benchmark::State& st)
+               {
+                   int32_t v = 0;
+                   PciReadConfigReg(kChip, 4, &v);
+                   for (auto _ : st)
+                   {
+                       benchmark::DoNotOptimize(PciWriteConfigReg(kChip, 4, v));
+                       readConfigDirect();
+                   }
+               });
+
+    // After its first call an entry of the table points at the library's own
+    // function; the direct call goes through the dynamic linker's stub.
+    bench::add("binding/bound-call",
+               [](benchmark::State& st)
+               {
+                   Module1::lib.PciGetVxdVersion();
+                   for (auto _ : st)
+                       benchmark::DoNotOptimize(Module1::lib.PciGetVxdVersion());
+               });
+    bench::add("binding/direct-call",
+               [](benchmark::State& st)
+               {
+                   for (auto _ : st)
+                       benchmark::DoNotOptimize(PciGetVxdVersion());
+               });
+}
+
+struct Row
+{
+    const char* key;
+    const char* label;
+    int calls;
+};
+
+void printTables(const bench::Medians& m)
+{
+    const Row rows[] = {
+        {"config-read-redraw", "Configuration read + redraw", 17},
+        {"eeprom-read-redraw", "EEPROM read + two-grid redraw", 64},
+        {"cursor-mouse", "Cursor move, mouse", 0},
+        {"cursor-arrow-key", "Cursor move, arrow key", 0},
+        {"hex-field-key", "Hex field key press", 0},
+        {"byte-write-reread", "Byte write + re-read + redraw", 18},
+    };
+    std::printf(
+        "| User action (in process) | Library calls | Total | Library's own time | Program's share |\n");
+    std::printf("|---|---:|---:|---:|---:|\n");
+    for (const Row& r : rows)
+    {
+        const std::string key = r.key;
+        const auto total = m.find("action/" + key);
+        if (total == m.end())
+            continue;
+        const auto lib = m.find("library/" + key);
+        const double libNs = lib == m.end() ? 0 : lib->second;
+        std::printf("| %s | %d | %s | %s | %s |\n", r.label, r.calls, bench::formatNs(total->second).c_str(),
+                    lib == m.end() ? "—" : bench::formatNs(libNs).c_str(),
+                    bench::formatNs(total->second - libNs).c_str());
+    }
+    const auto bound = m.find("binding/bound-call"), direct = m.find("binding/direct-call");
+    if (bound != m.end() && direct != m.end())
+    {
+        std::printf("\n| Library call | Time per call |\n|---|---:|\n");
+        std::printf("| Through the bound table, after the first call | %s |\n",
+                    bench::formatNs(bound->second).c_str());
+        std::printf("| Direct call of the same function | %s |\n", bench::formatNs(direct->second).c_str());
+        std::printf("| Difference | %s |\n", bench::formatNs(bound->second - direct->second).c_str());
+    }
+}
+
+}  // namespace
+
+int main(int argc, char** argv)
+{
+    setenv("QT_QPA_PLATFORM", "offscreen", 0);
+    // Two boards, and pulses only when someone sends them: nothing moves
+    // under the measurement.
+    setenv("LUMBRA_SIM_PULSE_HZ", "0", 1);
+    setenv("LUMBRA_SIM_CHIPS", "2", 1);
+    unsetenv("LUMBRA_SIM_FAIL");
+    unsetenv("LUMBRA_SIM_STATE");
+
+    int qtArgc = 1;
+    QApplication qt(qtArgc, argv);
+    installFontSubstitutes();
+    Module1::useLibrary();
+    start::setEndFunction([](int) {});
+    if (!start::Main())
+    {
+        std::fprintf(stderr, "the program did not start\n");
+        return 1;
+    }
+    Tavrinmain& w = Tavrinmain::instance();
+    w.lstOrvel->setCurrentRow(kChip - 1);
+    if (!showExposed(w))
+    {
+        std::fprintf(stderr, "the main window was not exposed\n");
+        return 1;
+    }
+    auto dialog = std::make_unique<frmConWr>();
+
+    registerCases(w, *dialog);
+    bench::Medians medians;
+    const bool ok = bench::runAll(argc, argv, medians);
+    printTables(medians);
+
+    dialog.reset();
+    w.btnEnd_Click();
+    Tavrinmain::destroyInstance();
+    return ok ? 0 : 1;
+}
