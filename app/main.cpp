@@ -6,32 +6,6 @@
 #include <QLibraryInfo>
 #include <QLocale>
 #include <QTranslator>
-#include <cstdlib>
-
-namespace
-{
-
-// The start-up benchmark times the process up to its first painted main
-// window: with TAVRIN_EXIT_AFTER_FIRST_PAINT set, the program leaves its
-// event loop as soon as that paint (the window's and its controls') is done.
-class ExitAfterFirstPaint : public QObject
-{
-public:
-    bool eventFilter(QObject* watched, QEvent* event) override
-    {
-        if (event->type() == QEvent::Paint && !done_)
-        {
-            done_ = true;
-            QMetaObject::invokeMethod(qApp, &QCoreApplication::quit, Qt::QueuedConnection);
-        }
-        return QObject::eventFilter(watched, event);
-    }
-
-private:
-    bool done_ = false;
-};
-
-}  // namespace
 
 int main(int argc, char* argv[])
 {
@@ -45,13 +19,8 @@ int main(int argc, char* argv[])
         a.installTranslator(&qtTranslations);
 
     int code = 1;
-    ExitAfterFirstPaint exitProbe;
     if (start::Main())
-    {
-        if (std::getenv("TAVRIN_EXIT_AFTER_FIRST_PAINT"))
-            Tavrinmain::instance().installEventFilter(&exitProbe);
         code = a.exec();
-    }
     Tavrinmain::destroyInstance();
     return code;
 }

@@ -36,6 +36,8 @@ double nowMs()
     return t.tv_sec * 1e3 + t.tv_nsec / 1e6;
 }
 
+std::string g_probe;  // the first-paint probe preloaded into every child
+
 // The environment of every child: off-screen, leaving after the first paint,
 // the simulated boards' clock stopped.
 std::vector<std::string> childEnvironment()
@@ -44,13 +46,13 @@ std::vector<std::string> childEnvironment()
     for (char** e = environ; *e; ++e)
     {
         const std::string v = *e;
-        if (v.rfind("QT_QPA_PLATFORM=", 0) == 0 || v.rfind("TAVRIN_EXIT_AFTER_FIRST_PAINT=", 0) == 0 ||
+        if (v.rfind("QT_QPA_PLATFORM=", 0) == 0 || v.rfind("LD_PRELOAD=", 0) == 0 ||
             v.rfind("LUMBRA_SIM_", 0) == 0)
             continue;
         env.push_back(v);
     }
     env.push_back("QT_QPA_PLATFORM=offscreen");
-    env.push_back("TAVRIN_EXIT_AFTER_FIRST_PAINT=1");
+    env.push_back("LD_PRELOAD=" + g_probe);
     env.push_back("LUMBRA_SIM_PULSE_HZ=0");
     return env;
 }
@@ -106,7 +108,8 @@ double median(std::vector<double> v)
 
 int usage()
 {
-    std::fprintf(stderr, "usage: tavrin_bench_startup PROGRAM FLOOR [--runs N] [--warmup N]\n");
+    std::fprintf(stderr,
+                 "usage: tavrin_bench_startup PROGRAM FLOOR FIRST_PAINT_PROBE.so [--runs N] [--warmup N]\n");
     return 2;
 }
 
@@ -114,11 +117,12 @@ int usage()
 
 int main(int argc, char** argv)
 {
-    if (argc < 3)
+    if (argc < 4)
         return usage();
     const std::string program = argv[1], floor = argv[2];
+    g_probe = argv[3];
     int runs = 15, warmup = 2;
-    for (int i = 3; i + 1 < argc; i += 2)
+    for (int i = 4; i + 1 < argc; i += 2)
     {
         if (std::strcmp(argv[i], "--runs") == 0)
             runs = std::max(1, std::atoi(argv[i + 1]));

@@ -10,7 +10,7 @@ cd "$(dirname "$0")/.."
 
 bash scripts/deps.sh >/dev/null
 cmake --preset default >/dev/null
-cmake --build --preset default -j "$(nproc)" --target tavrin lumbra tavrin_bench_floor tavrin_bench_startup \
+cmake --build --preset default -j "$(nproc)" --target tavrin lumbra tavrin_bench_floor tavrin_bench_first_paint tavrin_bench_startup \
   tavrin_bench_actions tavrin_bench_delvan tavrin_bench_ostrak >/dev/null
 bin=build/default/bin
 out=docs/bench-results.md
@@ -36,7 +36,7 @@ trap 'rm -f "$table"' EXIT
   echo
   echo "## Start-up"
   echo
-  "$bin/tavrin_bench_startup" "$bin/tavrin" "$bin/tavrin_bench_floor" --runs "$runs" --warmup 2
+  "$bin/tavrin_bench_startup" "$bin/tavrin" "$bin/tavrin_bench_floor" "$bin/libtavrin_bench_first_paint.so" --runs "$runs" --warmup 2
   echo
   echo "## User actions and the library binding"
   echo
