@@ -1,5 +1,6 @@
 #include "FormLayout.h"
 
+#include "ListBox.h"
 #include "PictureBox.h"
 #include "SSTab.h"
 #include "fonts.h"
@@ -7,7 +8,6 @@
 #include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
-#include <QListWidget>
 #include <QPushButton>
 #include <QStatusBar>
 #include <cmath>
@@ -35,7 +35,7 @@ QWidget* makeControl(const ControlSpec& s, QWidget* parent)
             return l;
         }
         case Ctl::ListBox:
-            return new QListWidget(parent);
+            return new ListBox(parent);
         case Ctl::PictureBox:
             return new PictureBox(parent);
         case Ctl::Panel:
