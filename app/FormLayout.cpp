@@ -1,5 +1,6 @@
 #include "FormLayout.h"
 
+#include "CommandButton.h"
 #include "ListBox.h"
 #include "PictureBox.h"
 #include "SSTab.h"
@@ -8,7 +9,6 @@
 #include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
-#include <QPushButton>
 #include <QStatusBar>
 #include <cmath>
 
@@ -47,7 +47,7 @@ QWidget* makeControl(const ControlSpec& s, QWidget* parent)
         case Ctl::Frame:
             return new QGroupBox(caption, parent);
         case Ctl::Button:
-            return new QPushButton(caption, parent);
+            return new CommandButton(caption, parent);
         case Ctl::TabControl:
             return new SSTab(2, parent);
         case Ctl::TextBox:
