@@ -112,6 +112,10 @@ TEST_F(Readers, RegisterWithBitThirtyOneIsStoredAsItsBytePattern)
 TEST_F(Readers, EepromReadUsesBothTabsAndConfigReadHandsThemBack)
 {
     w->menuR_eep->trigger();
+    const auto reads = lib().callsTo("OrvelReadEep");
+    ASSERT_EQ(reads.size(), 64u);
+    for (int a = 0; a <= 63; ++a)
+        EXPECT_EQ(reads[a].args, (std::vector<int64_t>{2, a}));
     EXPECT_EQ(w->statusText(), QStringLiteral("EEPROM読み込み成功"));
     EXPECT_EQ(w->Label2->text(), QStringLiteral("EEPROM"));
     EXPECT_EQ(w->SSTab1->tabCaption(0), QStringLiteral("EEPROM1"));
@@ -142,7 +146,7 @@ TEST_F(Readers, EepromReadFailingHalfwayLeavesTabsChangedAndKindAlone)
     EXPECT_EQ(lib().count("OrvelReadEep"), 41);
 }
 
-TEST_F(Readers, ModeReadStopsAtOffset3CAndDrawsNoRow40)
+TEST_F(Readers, ModeReadNamesItsDumpStopsAtOffset3CAndDrawsNoRow40)
 {
     w->menuR_Mode->trigger();
     const auto calls = lib().callsTo("OrvelReadModeReg");
@@ -151,6 +155,14 @@ TEST_F(Readers, ModeReadStopsAtOffset3CAndDrawsNoRow40)
     const AppState& s = app();
     EXPECT_EQ(cellShare(w->picDump, 0, 17 * s.cellHeight, 14 * s.cellWidth, s.cellHeight, kWhite), 1.0);
     EXPECT_EQ(w->statusText(), QStringLiteral("モードレジスタ読み込み成功"));
+    EXPECT_EQ(w->Label2->text(), QStringLiteral("モードレジスタ"));
+
+    w->menuR_Config->trigger();
+    lib().failCall("OrvelReadModeReg", lib().count("OrvelReadModeReg") + 3);
+    w->menuR_Mode->trigger();
+    EXPECT_EQ(w->statusText(), QStringLiteral("モードレジスタ読み込み失敗"));
+    EXPECT_EQ(w->Label2->text(), QStringLiteral("モードレジスタ"));
+    EXPECT_EQ(app().dumpKind, 0);
 }
 
 TEST_F(Readers, ListClickRepeatsTheLastReaderThatSucceeded)
