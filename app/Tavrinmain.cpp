@@ -4,6 +4,7 @@
 #include "FormLayout.h"
 #include "Module2.h"
 #include "PictureBox.h"
+#include "RegisterBytes.h"
 #include "SSTab.h"
 #include "devctl/Module1.h"
 #include "frmConWr.h"
@@ -254,18 +255,6 @@ void Tavrinmain::closeEvent(QCloseEvent* e)
 
 // ---- Readers ---------------------------------------------------------------
 
-namespace
-{
-
-// Stores the low `count` bytes of v, least significant first.
-void storeBytes(std::array<uint8_t, 68>& buffer, int at, int32_t v, int count)
-{
-    for (int k = 0; k < count; ++k)
-        buffer[at + k] = uint8_t(uint32_t(v) >> (8 * k));
-}
-
-}  // namespace
-
 // What tells the two register dumps apart; the reading itself is the same.
 struct RegisterDump
 {
@@ -319,7 +308,7 @@ void Tavrinmain::readRegisters(const RegisterDump& dump)
             setStatus(QString::fromUtf8(dump.failure));
             return;
         }
-        storeBytes(s.regData, 4 * i, v, 4);
+        storeBytes(std::span(s.regData).subspan(4 * i, 4), v);
     }
     drawRegisterGrid(picDump, dump.shortGrid);
     setStatus(QString::fromUtf8(dump.success));
@@ -346,9 +335,9 @@ void Tavrinmain::readEeprom()
             return;
         }
         if (i < 32)
-            storeBytes(s.regData, 2 * i, v, 2);
+            storeBytes(std::span(s.regData).subspan(2 * i, 2), v);
         else
-            storeBytes(s.eepData, 2 * (i - 32), v, 2);
+            storeBytes(std::span(s.eepData).subspan(2 * (i - 32), 2), v);
     }
     drawEepromGrids(picDump, picDump2);
     setStatus(QStringLiteral("EEPROM読み込み成功"));
