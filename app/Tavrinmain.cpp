@@ -19,7 +19,6 @@
 #include <QCloseEvent>
 #include <QPointF>
 #include <algorithm>
-#include <cmath>
 #include <optional>
 #include <QGroupBox>
 #include <QLabel>
