@@ -1,5 +1,7 @@
 #include "FormLayout.h"
 
+#include "CommandButton.h"
+#include "ListBox.h"
 #include "PictureBox.h"
 #include "SSTab.h"
 #include "fonts.h"
@@ -7,8 +9,6 @@
 #include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
-#include <QListWidget>
-#include <QPushButton>
 #include <QStatusBar>
 #include <cmath>
 
@@ -44,7 +44,7 @@ QWidget* makeControl(const ControlSpec& s, QWidget* parent)
             return l;
         }
         case Ctl::ListBox:
-            return withFont(new QListWidget(parent));
+            return withFont(new ListBox(parent));
         case Ctl::PictureBox:
             return withFont(new PictureBox(parent));
         case Ctl::Panel:
@@ -61,7 +61,7 @@ QWidget* makeControl(const ControlSpec& s, QWidget* parent)
         }
         case Ctl::Button:
         {
-            auto* b = withFont(new QPushButton(parent));
+            auto* b = withFont(new CommandButton(QString(), parent));
             b->setText(caption);
             return b;
         }
