@@ -200,9 +200,8 @@ private:
     void act(QWidget* modal);
     void afterAction();
     void checkDump(const QString& status);
-    void focusPulseBox();
+    void usePulseBox();
     void keyAtFocus(QWidget* window);
-    void editKeyInPulseBox();
 
     const uint32_t seed_;
     const long total_;
@@ -439,24 +438,7 @@ void RandomUse::act(QWidget* modal)
              else
                  r.win_->close();
          }},
-        {3,
-         [](RandomUse& r, QWidget*)
-         {
-             r.focusPulseBox();
-             const char* text = r.any(kPulseTexts);
-             r.log(QStringLiteral("type \"%1\"").arg(text));
-             QTest::keyClicks(r.win_->txtPls, QString::fromLatin1(text));
-         }},
-        {3, [](RandomUse& r, QWidget*) { r.editKeyInPulseBox(); }},
-        {2,
-         [](RandomUse& r, QWidget*)
-         {
-             r.focusPulseBox();
-             const QString text = QString::fromUtf8(r.any(kPastes));
-             r.log(QStringLiteral("paste \"%1\"").arg(text));
-             QGuiApplication::clipboard()->setText(text);
-             sendKey(r.win_->txtPls, {Qt::Key_V, "\x16", "Ctrl+V", Qt::ControlModifier});
-         }},
+        {8, [](RandomUse& r, QWidget*) { r.usePulseBox(); }},
         {5, [](RandomUse& r, QWidget*) { r.keyAtFocus(r.win_); }},
     };
     const auto choose = [this, modal](const auto& table)
@@ -475,21 +457,31 @@ void RandomUse::act(QWidget* modal)
         choose(kInMain);
 }
 
-void RandomUse::focusPulseBox()
+// Typing, editing keys and pastes in the pulse box, after a click into it
+// unless it has the focus already. Editing keys act on it as on any line edit;
+// only typed characters are filtered.
+void RandomUse::usePulseBox()
 {
-    if (win_->focusWidget() == win_->txtPls && pick(2))
-        return;
-    const QPoint p(pick(win_->txtPls->width()), win_->txtPls->height() / 2);
-    log(QStringLiteral("click txtPls at %1").arg(p.x()));
-    QTest::mouseClick(win_->txtPls, Qt::LeftButton, {}, p);
-}
-
-// Editing keys act on the pulse box as on any line edit; only typed characters
-// are filtered.
-void RandomUse::editKeyInPulseBox()
-{
-    focusPulseBox();
     QLineEdit* box = win_->txtPls;
+    if (win_->focusWidget() != box || pick(2))
+    {
+        const QPoint p(pick(box->width()), box->height() / 2);
+        log(QStringLiteral("click txtPls at %1").arg(p.x()));
+        QTest::mouseClick(box, Qt::LeftButton, {}, p);
+    }
+    if (const int use = pick(8); use < 3)
+    {
+        const char* text = any(kPulseTexts);
+        log(QStringLiteral("type \"%1\"").arg(text));
+        return QTest::keyClicks(box, QString::fromLatin1(text));
+    }
+    else if (use < 5)
+    {
+        const QString text = QString::fromUtf8(any(kPastes));
+        log(QStringLiteral("paste \"%1\"").arg(text));
+        QGuiApplication::clipboard()->setText(text);
+        return sendKey(box, {Qt::Key_V, "\x16", "Ctrl+V", Qt::ControlModifier});
+    }
     const Key& k = any(kEditKeys);
     QLineEdit plain;
     plain.setText(box->text());
