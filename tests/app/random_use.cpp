@@ -27,12 +27,11 @@
 #include <string>
 #include <tuple>
 
-#ifndef TAVRIN_RANDOM_USE_DEFAULT_ACTIONS
-#define TAVRIN_RANDOM_USE_DEFAULT_ACTIONS 3000
-#endif
-
 namespace
 {
+
+// A few seconds' use, in the sanitizer build too.
+constexpr long kDefaultActions = 3000;
 
 struct Key
 {
@@ -620,7 +619,7 @@ protected:
 TEST_F(RandomUseTest, ThousandsOfUserActionsKeepEveryPromise)
 {
     const uint32_t seed = uint32_t(fromEnv("TAVRIN_RANDOM_USE_SEED", 13));
-    const long actions = fromEnv("TAVRIN_RANDOM_USE_ACTIONS", TAVRIN_RANDOM_USE_DEFAULT_ACTIONS);
+    const long actions = fromEnv("TAVRIN_RANDOM_USE_ACTIONS", kDefaultActions);
     otherMessages = qInstallMessageHandler(quietKeyWarnings);
     RandomUse use(seed, actions);
     current = &use;
