@@ -95,7 +95,7 @@ Tavrinmain::Tavrinmain()
 
     const FormControls c(client, kControls);
     Label1 = c.get<QLabel>("Label1");
-    lstOrvel = c.get<QListWidget>("lstOrvel");
+    lstOrvel = c.get<ListBox>("lstOrvel");
     Picture1 = c.get<QWidget>("Picture1");
     Label3 = c.get<QLabel>("Label3");
     lbloffset = c.get<QLabel>("lbloffset");
@@ -156,7 +156,7 @@ void Tavrinmain::buildMenus()
 // Every connection of the window, each forwarding to its named handler.
 void Tavrinmain::wire()
 {
-    connect(lstOrvel, &QListWidget::itemClicked, this, [this] { lstOrvel_Click(); });
+    connect(lstOrvel, &ListBox::click, this, [this] { lstOrvel_Click(); });
     connect(menuR_Config, &QAction::triggered, this, [this] { menuR_Config_Click(); });
     connect(menuR_Mode, &QAction::triggered, this, [this] { menuR_Mode_Click(); });
     connect(menuR_eep, &QAction::triggered, this, [this] { menuR_eep_Click(); });

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "ListBox.h"
 #include "PictureBox.h"
 #include "SSTab.h"
 
@@ -9,7 +10,6 @@ class QAction;
 class QGroupBox;
 class QLabel;
 class QLineEdit;
-class QListWidget;
 class QPushButton;
 class QStatusBar;
 struct RegisterDump;
@@ -72,7 +72,7 @@ public:
 
     // Controls.
     QLabel* Label1;
-    QListWidget* lstOrvel;
+    ListBox* lstOrvel;
     QWidget* Picture1;
     QLabel* Label3;
     QLabel* lbloffset;

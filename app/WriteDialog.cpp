@@ -138,10 +138,8 @@ WriteDialog::WriteDialog(const QString& caption, int clientWidth, int clientHeig
     picData = c.get<PictureBox>("picData");
     btnWrite = c.get<QPushButton>("btnWrite");
     btnCansel = c.get<QPushButton>("btnCansel");
-    // None of the forms has a default button: Enter must not write behind the
-    // user's back.
-    btnWrite->setAutoDefault(false);
-    btnCansel->setAutoDefault(false);
+    // None of the forms has a default button: Enter presses only the button
+    // that has the focus, never 書き込み behind the user's back.
 }
 
 void WriteDialog::setTabIndexOrder(std::initializer_list<QWidget*> order)

@@ -47,6 +47,9 @@ void frmConWr::selectDigit(float x, float) { field_.selectDigit(x); }
 void frmConWr::incDigit() { field_.incDigit(); }
 void frmConWr::decDigit() { field_.decDigit(); }
 
+// The other three bytes of the register come from the chip itself, read just
+// before the write: the dump buffer may still hold another chip's bytes (after
+// a read that failed part-way), and writing those back would corrupt the chip.
 // A register that fails to read back keeps the bytes it had: whatever the
 // library left in the out-variable belongs to no register, and storing it
 // would show another register's value in that row.
@@ -57,9 +60,15 @@ void writeRegisterByte(const RegisterBank& bank, int32_t newByte)
     const int32_t chip = w.chipNumber();
     const int32_t base = s.editAddr - s.editAddr % 4;
 
+    int32_t current = 0;
+    if ((Module1::lib.*bank.read)(chip, base, &current) == 0)
+    {
+        reportWrite(false, false, bank.writeFailed, bank.written);
+        return;
+    }
     std::array<uint8_t, 4> bytes;
     for (int k = 0; k < 4; ++k)
-        bytes[k] = s.regData[base + k];
+        bytes[k] = uint8_t(uint32_t(current) >> (8 * k));
     bytes[s.editAddr % 4] = uint8_t(newByte);
     const uint32_t value =
         uint32_t(bytes[3]) << 24 | uint32_t(bytes[2]) << 16 | uint32_t(bytes[1]) << 8 | bytes[0];

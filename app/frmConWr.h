@@ -37,7 +37,8 @@ struct RegisterBank
     const char* written;
 };
 
-// Writes the register that holds byte `editAddr` with that byte replaced by
-// `newByte`, reads the whole bank back into regData, redraws the dump and
-// empties the cursor readout.
+// Reads the register that holds byte `editAddr` from the chip, writes it back
+// with that byte replaced by `newByte`, reads the whole bank back into regData,
+// redraws the dump and empties the cursor readout. When the first read fails
+// nothing is written or re-read: the write is reported as failed.
 void writeRegisterByte(const RegisterBank& bank, int32_t newByte);

@@ -3,6 +3,8 @@
 
 #include "Module2.h"
 
+#include <functional>
+
 class DumpGrid : public AppFixture
 {
 protected:
@@ -56,13 +58,6 @@ TEST_F(DumpGrid, ShortGridDrawsSixteenRowsAndWipesTheOldSeventeenth)
     EXPECT_EQ(app().dumpRows[16], QStringLiteral("DE AD BE EF"));
 }
 
-TEST_F(DumpGrid, RowAddressesRunInStepsOfFour)
-{
-    EXPECT_EQ(hexPad(4 * 16, 2), QStringLiteral("40"));
-    EXPECT_EQ(hexPad(0xC, 2), QStringLiteral("0C"));
-    EXPECT_EQ(hexPad(0x3C, 2), QStringLiteral("3C"));
-}
-
 TEST_F(DumpGrid, HexPadShowsNegativeValuesAsTheirBitPattern)
 {
     EXPECT_EQ(hexPad(-1, 6), QStringLiteral("FFFFFFFF"));
@@ -95,10 +90,36 @@ TEST_F(DumpGrid, DrawingLeavesBlackCopyPenForTheCursor)
     EXPECT_EQ(w->picDump->foreColor() & 0xFFFFFF, kBlack);
 }
 
-TEST_F(DumpGrid, HeaderIsGreenAndSitsOnLineZero)
+// The header on line 0 and the row addresses down column 0, in green, on each
+// grid; no address below the last row.
+TEST_F(DumpGrid, HeaderAndRowAddressesArePrintedGreenAtTheirLines)
 {
-    drawRegisterGrid(0);
+    struct Grid
+    {
+        const char* what;
+        std::function<void()> draw;
+        PictureBox* box;
+        const char* header;
+        int rows, first, step;
+    };
+    const Grid grids[] = {
+        {"registers", [] { drawRegisterGrid(0); }, w->picDump, "   +3 +2 +1 +0", 17, 0x00, 4},
+        {"mode registers", [] { drawRegisterGrid(1); }, w->picDump, "   +3 +2 +1 +0", 16, 0x00, 4},
+        {"EEPROM lower", [] { drawEepromGrids(); }, w->picDump, "    +1    +0  ", 16, 0x00, 2},
+        {"EEPROM upper", [] { drawEepromGrids(); }, w->picDump2, "    +1    +0  ", 16, 0x20, 2},
+    };
     const AppState& s = app();
-    EXPECT_TRUE(cellHasColour(w->picDump, 3 * s.cellWidth, 0, 11 * s.cellWidth, s.cellHeight, kGreen));
-    EXPECT_FALSE(cellHasColour(w->picDump, 3 * s.cellWidth, 0, 11 * s.cellWidth, s.cellHeight, kBlack));
+    for (const Grid& g : grids)
+    {
+        g.draw();
+        EXPECT_TRUE(printedAt(g.box, 0, 0, QString::fromLatin1(g.header), kGreen)) << g.what;
+        for (int r = 1; r <= g.rows; ++r)
+        {
+            const QString address = QString::asprintf("%02X", g.first + g.step * (r - 1));
+            EXPECT_TRUE(printedAt(g.box, 0, r * s.cellHeight, address, kGreen)) << g.what << " row " << r;
+        }
+        EXPECT_EQ(cellShare(g.box, 0, (g.rows + 1) * s.cellHeight, 3 * s.cellWidth, s.cellHeight, kWhite),
+                  1.0)
+            << g.what;
+    }
 }

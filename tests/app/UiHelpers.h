@@ -33,6 +33,10 @@ void answerNextMessageBox(QMessageBox::StandardButton button, MessageBoxSeen* se
 bool cellHasColour(const PictureBox* box, double x, double y, double w, double h, unsigned rgb);
 // Share of the cell's pixels that are exactly `rgb`.
 double cellShare(const PictureBox* box, double x, double y, double w, double h, unsigned rgb);
+// Does `box` show `text` in `rgb` with its top-left corner at (x, y)? Compares
+// the text's own cell band with the same text printed there on a blank box of
+// the same size and font.
+bool printedAt(const PictureBox* box, double x, double y, const QString& text, unsigned rgb);
 
 // Saves a picture of `w` as <name>.png into the folder named by the
 // TAVRIN_SHOTS_DIR environment variable, when it is set (used to refresh the
