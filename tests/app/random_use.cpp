@@ -330,7 +330,7 @@ void RandomUse::act(QWidget* modal)
              QTest::keyClick(target, c);
          }},
         {3, [](RandomUse& r, QWidget* d) { r.keyAtFocus(d); }},
-        {1,
+        {2,
          [](RandomUse& r, QWidget* d)
          {
              QList<QAbstractButton*> buttons;
