@@ -72,6 +72,17 @@ const char* const kPastes[] = {"123", "4a5", "", "65536", "7 7", "0x10", "２"};
 const char kHexChars[] = "0123456789abcdefABCDEFgz";
 // clang-format on
 
+// "%1 %2" filled from the arguments in turn.
+template <class... Args>
+QString say(const char* format, const Args&... args)
+{
+    QString text = QString::fromUtf8(format);
+    ((text = text.arg(args)), ...);
+    return text;
+}
+
+QString hex(uint32_t v, int digits) { return QStringLiteral("%1").arg(v, digits, 16, QLatin1Char('0')); }
+
 void sendKey(QWidget* w, const Key& k)
 {
     QTest::sendKeyEvent(QTest::Click, w, k.key, QString::fromLatin1(k.text), k.mods);
@@ -245,7 +256,7 @@ auto RandomUse::call(const char* fn, Member member, Args args)
     {
         log_.back() = QStringLiteral("%1 .. %2 (%3 calls)").arg(firstCallLine_, text).arg(++sameCalls_);
         if (reader && sameCalls_ == 2 && fromFirst_ && ++dumpReads_ > 1)
-            broken(QStringLiteral("one action read a dump %1 times").arg(dumpReads_));
+            broken(say("one action read a dump %1 times", dumpReads_));
     }
     else
     {
@@ -257,13 +268,10 @@ auto RandomUse::call(const char* fn, Member member, Args args)
     }
 
     if (name == "TavrinCloseIntr" && v[0] != openInterrupt_)
-        broken(QStringLiteral("%1: the open interrupt is chip %2").arg(text).arg(openInterrupt_));
+        broken(say("%1: the open interrupt is chip %2", text, openInterrupt_));
     else if (kChipless.find(" " + name + " ") == std::string::npos && name != "PciRegisterDevice" &&
              name != "TavrinCloseIntr" && v[0] != selectedChip())
-        broken(QStringLiteral("%1 went to chip %2, the selected chip is %3")
-                   .arg(text)
-                   .arg(v[0])
-                   .arg(selectedChip()));
+        broken(say("%1 went to chip %2, the selected chip is %3", text, v[0], selectedChip()));
     const bool config = name == "PciWriteConfigReg";
     if (config || name == "OrvelWriteModeReg")
     {
@@ -272,10 +280,8 @@ auto RandomUse::call(const char* fn, Member member, Args args)
         if ((config ? board_.PciReadConfigReg : board_.OrvelReadModeReg)(int32_t(v[0]), int32_t(v[1]),
                                                                          &held) &&
             ((uint32_t(v[2]) ^ uint32_t(held)) & ~(0xFFu << 8 * edited)) != 0)
-            broken(QStringLiteral("%1 changes more than byte %2: the board holds 0x%3")
-                       .arg(text)
-                       .arg(app().editAddr, 2, 16, QLatin1Char('0'))
-                       .arg(uint32_t(held), 8, 16, QLatin1Char('0')));
+            broken(say("%1 changes more than byte %2: the board holds 0x%3", text, hex(app().editAddr, 2),
+                       hex(held, 8)));
     }
 
     using Result = decltype(std::apply(board_.*member, args));
@@ -301,7 +307,7 @@ void RandomUse::act(QWidget* modal)
     {
         front->activateWindow();
         if (!QTest::qWaitForWindowActive(front, 1000))
-            log(QStringLiteral("%1 did not become active").arg(nameOf(front)));
+            log(say("%1 did not become active", nameOf(front)));
     }
     using Action = void (*)(RandomUse&, QWidget*);
     struct Choice
@@ -316,7 +322,7 @@ void RandomUse::act(QWidget* modal)
              auto* write = qobject_cast<WriteDialog*>(d);
              QWidget* target = write ? (write->picAdr && r.pick(4) == 0 ? write->picAdr : write->picData) : d;
              const QPoint p = r.somewhere(target);
-             r.log(QStringLiteral("click %1 at %2,%3").arg(nameOf(target)).arg(p.x()).arg(p.y()));
+             r.log(say("click %1 at %2,%3", nameOf(target), p.x(), p.y()));
              QTest::mouseClick(target, Qt::LeftButton, {}, p);
          }},
         {4,
@@ -326,8 +332,7 @@ void RandomUse::act(QWidget* modal)
              const char c = kHexChars[r.pick(int(std::strlen(kHexChars)))];
              const Key& k = r.any(kArrowKeys);
              const bool arrow = r.pick(3) == 0;
-             r.log(QStringLiteral("key %1 at %2")
-                       .arg(arrow ? k.name : QString(QLatin1Char(c)), nameOf(target)));
+             r.log(say("key %1 at %2", arrow ? k.name : QString(QLatin1Char(c)), nameOf(target)));
              if (arrow)
                  return sendKey(target, k);
              QTest::keyClick(target, c);
@@ -341,7 +346,7 @@ void RandomUse::act(QWidget* modal)
                  if (b->isVisible() && b->isEnabled())
                      buttons << b;
              QAbstractButton* b = buttons[r.pick(int(buttons.size()))];
-             r.log(QStringLiteral("click the button %1").arg(b->text()));
+             r.log(say("click the button %1", b->text()));
              QTest::mouseClick(b, Qt::LeftButton);
          }},
         {1,
@@ -358,9 +363,7 @@ void RandomUse::act(QWidget* modal)
              QListWidget* list = r.win_->lstOrvel;
              const int row = r.pick(list->count());
              const Qt::KeyboardModifiers mods = r.pick(6) == 0 ? Qt::ControlModifier : Qt::NoModifier;
-             r.log(QStringLiteral("click chip %1%2")
-                       .arg(row + 1)
-                       .arg(mods ? QStringLiteral(" with Ctrl") : QString()));
+             r.log(say("click chip %1%2", row + 1, mods ? QStringLiteral(" with Ctrl") : QString()));
              QTest::mouseClick(list->viewport(), Qt::LeftButton, mods,
                                list->visualItemRect(list->item(row)).center());
          }},
@@ -368,7 +371,7 @@ void RandomUse::act(QWidget* modal)
          [](RandomUse& r, QWidget*)
          {
              const Key& k = r.any(kListKeys);
-             r.log(QStringLiteral("key %1 on the chip list").arg(k.name));
+             r.log(say("key %1 on the chip list", k.name));
              r.win_->lstOrvel->setFocus(Qt::TabFocusReason);
              sendKey(r.win_->lstOrvel, k);
          }},
@@ -381,13 +384,9 @@ void RandomUse::act(QWidget* modal)
              const QPoint p = r.somewhere(box);
              const int how = r.pick(3);
              const Key& k = r.any(kArrowKeys);
-             r.log(QStringLiteral("%1 %2 at %3,%4")
-                       .arg(how == 0   ? QStringLiteral("click")
-                            : how == 1 ? QStringLiteral("double-click")
-                                       : QStringLiteral("key %1 on").arg(k.name),
-                            box->objectName())
-                       .arg(p.x())
-                       .arg(p.y()));
+             const char* const hows[] = {"click", "double-click", "key "};
+             r.log(say("%1%2 on %3 at %4,%5", hows[how], how == 2 ? k.name : "", box->objectName(), p.x(),
+                       p.y()));
              if (how == 2)
                  return sendKey(box, k);
              QTest::mouseClick(box, Qt::LeftButton, {}, p);
@@ -399,7 +398,7 @@ void RandomUse::act(QWidget* modal)
          {
              QTabBar* bar = r.win_->SSTab1->tabBar();
              const int tab = r.pick(2);
-             r.log(QStringLiteral("click tab %1").arg(tab));
+             r.log(say("click tab %1", tab));
              QTest::mouseClick(bar, Qt::LeftButton, {}, bar->tabRect(tab).center());
          }},
         {7,
@@ -414,7 +413,7 @@ void RandomUse::act(QWidget* modal)
                  return QTest::mouseDClick(w.picOutp, Qt::LeftButton, {}, r.somewhere(w.picOutp));
              }
              QAbstractButton* b = r.any(buttons);
-             r.log(QStringLiteral("click %1").arg(b->objectName()));
+             r.log(say("click %1", b->objectName()));
              QTest::mouseClick(b, Qt::LeftButton);
          }},
         {5,
@@ -423,7 +422,7 @@ void RandomUse::act(QWidget* modal)
              Tavrinmain& w = *r.win_;
              QAction* const items[] = {w.menuR_Config, w.menuR_Mode, w.menuR_eep, w.menuH_Ver, w.menuEdit};
              QAction* a = r.any(items);
-             r.log(QStringLiteral("menu %1").arg(a->text()));
+             r.log(say("menu %1", a->text()));
              a->trigger();
          }},
         {1,
@@ -468,19 +467,19 @@ void RandomUse::usePulseBox()
     if (win_->focusWidget() != box || pick(2))
     {
         const QPoint p(pick(box->width()), box->height() / 2);
-        log(QStringLiteral("click txtPls at %1").arg(p.x()));
+        log(say("click txtPls at %1", p.x()));
         QTest::mouseClick(box, Qt::LeftButton, {}, p);
     }
     if (const int use = pick(8); use < 3)
     {
         const char* text = any(kPulseTexts);
-        log(QStringLiteral("type \"%1\"").arg(text));
+        log(say("type \"%1\"", text));
         return QTest::keyClicks(box, QString::fromLatin1(text));
     }
     else if (use < 5)
     {
         const QString text = QString::fromUtf8(any(kPastes));
-        log(QStringLiteral("paste \"%1\"").arg(text));
+        log(say("paste \"%1\"", text));
         QGuiApplication::clipboard()->setText(text);
         return sendKey(box, {Qt::Key_V, "\x16", "Ctrl+V", Qt::ControlModifier});
     }
@@ -490,12 +489,12 @@ void RandomUse::usePulseBox()
     plain.setCursorPosition(box->cursorPosition());
     if (box->hasSelectedText())
         plain.setSelection(box->selectionStart(), int(box->selectedText().size()));
-    log(QStringLiteral("key %1 in txtPls \"%2\" at %3").arg(k.name, box->text()).arg(box->cursorPosition()));
+    log(say("key %1 in txtPls \"%2\" at %3", k.name, box->text(), box->cursorPosition()));
     sendKey(&plain, k);
     sendKey(box, k);
     if (box->text() != plain.text())
-        broken(QStringLiteral("%1 left the pulse box at \"%2\", a line edit gets \"%3\"")
-                   .arg(k.name, box->text(), plain.text()));
+        broken(say("%1 left the pulse box at \"%2\", a line edit gets \"%3\"", k.name, box->text(),
+                   plain.text()));
 }
 
 // A key at the focus; Enter and Space on a focused button press it.
@@ -503,7 +502,7 @@ void RandomUse::keyAtFocus(QWidget* window)
 {
     QWidget* target = window->focusWidget() ? window->focusWidget() : window;
     const Key& k = any(kFocusKeys);
-    log(QStringLiteral("key %1 at %2").arg(k.name, nameOf(target)));
+    log(say("key %1 at %2", k.name, nameOf(target)));
     QPointer<QAbstractButton> button = qobject_cast<QAbstractButton*>(target);
     const bool presses =
         button && (k.key == Qt::Key_Return || k.key == Qt::Key_Enter || k.key == Qt::Key_Space);
@@ -515,15 +514,14 @@ void RandomUse::keyAtFocus(QWidget* window)
     sendKey(target, k);
     QObject::disconnect(c);
     if (presses && clicks != 1 && !stopping_)
-        broken(QStringLiteral("%1 on the focused button %2 pressed it %3 times")
-                   .arg(k.name, button ? button->text() : QString())
-                   .arg(clicks));
+        broken(say("%1 on the focused button %2 pressed it %3 times", k.name, button ? button->text() : "",
+                   clicks));
 }
 
 void RandomUse::afterAction()
 {
     if (exitExpected_ && ends_ != 1)
-        broken(QStringLiteral("an exit path ended the program %1 times").arg(ends_));
+        broken(say("an exit path ended the program %1 times", ends_));
     if (ends_ > 0)
     {
         if (!stopping_)
@@ -532,10 +530,10 @@ void RandomUse::afterAction()
     }
     const QString status = win_->statusText();
     if (!kOwnTexts.contains(status))
-        broken(QStringLiteral("the status line holds a text of no operation: \"%1\"").arg(status));
+        broken(say("the status line holds a text of no operation: \"%1\"", status));
     const QString pulses = win_->txtPls->text();
     if (!std::all_of(pulses.begin(), pulses.end(), [](QChar c) { return c >= u'0' && c <= u'9'; }))
-        broken(QStringLiteral("the pulse box holds \"%1\"").arg(pulses));
+        broken(say("the pulse box holds \"%1\"", pulses));
     checkDump(status);
 }
 
@@ -551,7 +549,7 @@ void RandomUse::checkDump(const QString& status)
         return;
     const int32_t chip = selectedChip();
     if (chip == 0)
-        return broken(QStringLiteral("\"%1\" with no chip selected").arg(status));
+        return broken(say("\"%1\" with no chip selected", status));
     for (int half = 0; half < (eeprom ? 2 : 1); ++half)
         for (int r = 0; r < (config ? 17 : 16); ++r)
         {
@@ -566,13 +564,8 @@ void RandomUse::checkDump(const QString& status)
                 (config ? board_.PciReadConfigReg : board_.OrvelReadModeReg)(chip, 4 * r, &a);
             const QString& shown = (half ? app().dumpRows2 : app().dumpRows)[r];
             if (shown != rowText(uint32_t(a)))
-                return broken(QStringLiteral("with \"%1\" dump row %2%3 shows %4, chip %5 holds %6")
-                                  .arg(status)
-                                  .arg(r)
-                                  .arg(half ? QStringLiteral(" of the second half") : QString())
-                                  .arg(shown)
-                                  .arg(chip)
-                                  .arg(rowText(uint32_t(a))));
+                return broken(say("with \"%1\" dump row %2%3 shows %4, chip %5 holds %6", status, r,
+                                  half ? " of the second half" : "", shown, chip, rowText(uint32_t(a))));
         }
 }
 
