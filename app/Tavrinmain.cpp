@@ -78,12 +78,10 @@ Tavrinmain& Tavrinmain::instance()
     return *s_instance;
 }
 
-bool Tavrinmain::exists() { return s_instance != nullptr; }
-
-void Tavrinmain::destroyInstance()
+Tavrinmain::~Tavrinmain()
 {
-    delete s_instance;
-    s_instance = nullptr;
+    if (s_instance == this)
+        s_instance = nullptr;
 }
 
 Tavrinmain::Tavrinmain()
@@ -321,7 +319,7 @@ void Tavrinmain::readRegisters(const RegisterDump& dump)
         }
         storeBytes(s.regData, 4 * i, v, 4);
     }
-    drawRegisterGrid(dump.shortGrid);
+    drawRegisterGrid(picDump, dump.shortGrid);
     setStatus(QString::fromUtf8(dump.success));
     lbloffset->clear();
     lbldata->clear();
@@ -350,7 +348,7 @@ void Tavrinmain::readEeprom()
         else
             storeBytes(s.eepData, 2 * (i - 32), v, 2);
     }
-    drawEepromGrids();
+    drawEepromGrids(picDump, picDump2);
     setStatus(QStringLiteral("EEPROM読み込み成功"));
     lbloffset->clear();
     lbldata->clear();
@@ -501,13 +499,13 @@ void Tavrinmain::picDump_DblClick()
     switch (app().dumpKind)
     {
         case 0:
-            frmConWr::showModal();
+            frmConWr::showModal(*this);
             break;
         case 1:
-            frmModeWr::showModal();
+            frmModeWr::showModal(*this);
             break;
         case 2:
-            frmEepWr::showModal();
+            frmEepWr::showModal(*this);
             break;
         default:
             break;
@@ -517,7 +515,7 @@ void Tavrinmain::picDump_DblClick()
 void Tavrinmain::picDump2_DblClick()
 {
     if (app().dumpKind == 2)
-        frmEepWr::showModal();
+        frmEepWr::showModal(*this);
 }
 
 // ---- Board I/O panel -------------------------------------------------------
@@ -596,7 +594,7 @@ void Tavrinmain::btnCntRd_Click()
              QStringLiteral("カウンタ値読み込み失敗"));
 }
 
-void Tavrinmain::picOutp_DblClick() { frmOutpWr::showModal(); }
+void Tavrinmain::picOutp_DblClick() { frmOutpWr::showModal(*this); }
 
 // The interrupt is unmasked whatever the open returned: the library masks it
 // only on close and at exit, so a failed reopen must not leave a running

@@ -20,10 +20,10 @@ class Tavrinmain : public QMainWindow
 {
     Q_OBJECT
 public:
-    // The first reference creates the window, hidden.
+    // The first reference creates the window, hidden. Only start-up reaches
+    // the window this way; everything else is handed the window it works on.
     static Tavrinmain& instance();
-    static bool exists();
-    static void destroyInstance();
+    ~Tavrinmain() override;
 
     // Panel 1 of the status bar: each board operation's outcome.
     void setStatus(const QString& text);

@@ -103,9 +103,9 @@ void HexField::stepDigit(int by)
     showDigit(digitPos_);
 }
 
-void reportWrite(bool written, bool allReadBack, const char* writeFailed, const char* succeeded)
+void reportWrite(Tavrinmain& w, bool written, bool allReadBack, const char* writeFailed,
+                 const char* succeeded)
 {
-    Tavrinmain& w = Tavrinmain::instance();
     if (!written)
         w.setStatus(QString::fromUtf8(writeFailed));
     else if (allReadBack)
@@ -125,9 +125,9 @@ const ControlSpec kAddressedWriteLayout[6] = {
 };
 // clang-format on
 
-WriteDialog::WriteDialog(const QString& caption, int clientWidth, int clientHeight,
+WriteDialog::WriteDialog(Tavrinmain& main, const QString& caption, int clientWidth, int clientHeight,
                          std::span<const ControlSpec> layout, FieldShape shape)
-    : QDialog(nullptr), field_(shape)
+    : QDialog(nullptr), main_(main), field_(shape)
 {
     setWindowTitle(caption);
     setClientSizeTwips(this, clientWidth, clientHeight);

@@ -21,10 +21,11 @@ const RegisterBank kConfigBank = {
 
 }  // namespace
 
-void frmConWr::showModal() { runModal<frmConWr>(); }
+void frmConWr::showModal(Tavrinmain& main) { runModal<frmConWr>(main); }
 
-frmConWr::frmConWr()
-    : WriteDialog(QStringLiteral("コンフィグレジスタ書き込み"), 3900, 1170, kAddressedWriteLayout, kByteField)
+frmConWr::frmConWr(Tavrinmain& main)
+    : WriteDialog(main, QStringLiteral("コンフィグレジスタ書き込み"), 3900, 1170, kAddressedWriteLayout,
+                  kByteField)
 {
     setTabIndexOrder({picAdr, btnWrite, btnCansel, picData});
     wireWriteDialog(this);
@@ -34,7 +35,7 @@ void frmConWr::Form_Load() { loadAddressAndValue(app().editAddr, app().editData)
 
 void frmConWr::btnWrite_Click()
 {
-    writeRegisterByte(kConfigBank, field_.dataValue());
+    writeRegisterByte(main_, kConfigBank, field_.dataValue());
     unload();
 }
 
@@ -53,17 +54,16 @@ void frmConWr::decDigit() { field_.decDigit(); }
 // A register that fails to read back keeps the bytes it had: whatever the
 // library left in the out-variable belongs to no register, and storing it
 // would show another register's value in that row.
-void writeRegisterByte(const RegisterBank& bank, int32_t newByte)
+void writeRegisterByte(Tavrinmain& w, const RegisterBank& bank, int32_t newByte)
 {
     AppState& s = app();
-    Tavrinmain& w = Tavrinmain::instance();
     const int32_t chip = w.chipNumber();
     const int32_t base = s.editAddr - s.editAddr % 4;
 
     int32_t current = 0;
     if ((Module1::lib.*bank.read)(chip, base, &current) == 0)
     {
-        reportWrite(false, false, bank.writeFailed, bank.written);
+        reportWrite(w, false, false, bank.writeFailed, bank.written);
         return;
     }
     std::array<uint8_t, 4> bytes;
@@ -87,6 +87,6 @@ void writeRegisterByte(const RegisterBank& bank, int32_t newByte)
         for (int k = 0; k < 4; ++k)
             s.regData[4 * i + k] = uint8_t(uint32_t(r) >> (8 * k));
     }
-    drawRegisterGrid(bank.shortGrid);
-    reportWrite(written, allRead, bank.writeFailed, bank.written);
+    drawRegisterGrid(w.picDump, bank.shortGrid);
+    reportWrite(w, written, allRead, bank.writeFailed, bank.written);
 }

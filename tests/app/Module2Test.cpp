@@ -31,7 +31,7 @@ TEST_F(DumpGrid, RegisterIsShownMostSignificantByteFirst)
 {
     setRegister(0, 0x12345678);
     setRegister(1, 0x000000AB);
-    drawRegisterGrid(0);
+    drawRegisterGrid(w->picDump, 0);
     EXPECT_EQ(app().dumpRows[0], QStringLiteral("12 34 56 78"));
     EXPECT_EQ(app().dumpRows[1], QStringLiteral("00 00 00 AB"));
 }
@@ -49,9 +49,9 @@ TEST_F(DumpGrid, ByteBelowSixteenKeepsItsLeadingZero)
 TEST_F(DumpGrid, ShortGridDrawsSixteenRowsAndWipesTheOldSeventeenth)
 {
     setRegister(16, 0xDEADBEEF);
-    drawRegisterGrid(0);
+    drawRegisterGrid(w->picDump, 0);
     ASSERT_TRUE(rowInked(w->picDump, 17));
-    drawRegisterGrid(1);
+    drawRegisterGrid(w->picDump, 1);
     EXPECT_TRUE(rowInked(w->picDump, 16));
     EXPECT_FALSE(rowInked(w->picDump, 17));
     // The text of the earlier 17-row drawing stays in the row store.
@@ -73,7 +73,7 @@ TEST_F(DumpGrid, EepromWordsShowHighByteFirstOddWordLeft)
     // word 0x3F = 0x1234 lives at the end of eepData
     app().eepData[62] = 0x34;
     app().eepData[63] = 0x12;
-    drawEepromGrids();
+    drawEepromGrids(w->picDump, w->picDump2);
     EXPECT_EQ(app().dumpRows[0], QStringLiteral("BE EF 00 00"));
     EXPECT_EQ(app().dumpRows2[15], QStringLiteral("12 34 00 00"));
     EXPECT_TRUE(rowInked(w->picDump2, 16));
@@ -82,11 +82,11 @@ TEST_F(DumpGrid, EepromWordsShowHighByteFirstOddWordLeft)
 
 TEST_F(DumpGrid, DrawingLeavesBlackCopyPenForTheCursor)
 {
-    drawEepromGrids();
+    drawEepromGrids(w->picDump, w->picDump2);
     EXPECT_EQ(w->picDump->foreColor() & 0xFFFFFF, kBlack);
     EXPECT_EQ(w->picDump2->foreColor() & 0xFFFFFF, kBlack);
     EXPECT_EQ(w->picDump->drawMode(), kCopyPen);
-    drawRegisterGrid(0);
+    drawRegisterGrid(w->picDump, 0);
     EXPECT_EQ(w->picDump->foreColor() & 0xFFFFFF, kBlack);
 }
 
@@ -103,10 +103,13 @@ TEST_F(DumpGrid, HeaderAndRowAddressesArePrintedGreenAtTheirLines)
         int rows, first, step;
     };
     const Grid grids[] = {
-        {"registers", [] { drawRegisterGrid(0); }, w->picDump, "   +3 +2 +1 +0", 17, 0x00, 4},
-        {"mode registers", [] { drawRegisterGrid(1); }, w->picDump, "   +3 +2 +1 +0", 16, 0x00, 4},
-        {"EEPROM lower", [] { drawEepromGrids(); }, w->picDump, "    +1    +0  ", 16, 0x00, 2},
-        {"EEPROM upper", [] { drawEepromGrids(); }, w->picDump2, "    +1    +0  ", 16, 0x20, 2},
+        {"registers", [this] { drawRegisterGrid(w->picDump, 0); }, w->picDump, "   +3 +2 +1 +0", 17, 0x00, 4},
+        {"mode registers", [this] { drawRegisterGrid(w->picDump, 1); }, w->picDump, "   +3 +2 +1 +0", 16,
+         0x00, 4},
+        {"EEPROM lower", [this] { drawEepromGrids(w->picDump, w->picDump2); }, w->picDump, "    +1    +0  ",
+         16, 0x00, 2},
+        {"EEPROM upper", [this] { drawEepromGrids(w->picDump, w->picDump2); }, w->picDump2, "    +1    +0  ",
+         16, 0x20, 2},
     };
     const AppState& s = app();
     for (const Grid& g : grids)

@@ -44,9 +44,9 @@ TEST_F(EnterKey, PressesTheFocusedButtonOfTheMainWindowAndOfTheDialogsItOpens)
         QPushButton* button;
         const char* call;  // the first library call the button makes
     } cases[] = {
-        {w->btnInpRd, "TavrinReadInport"},      {w->btnOutpRd, "TavrinReadOutport"},
-        {w->btnCntRd, "CadmirReadCounter"},     {w->btnIntOpen, "TavrinInitCadmir"},
-        {w->btnIntSts, "TavrinReadIntrStat"},  {w->btnIntClose, "TavrinMaskIntr"},
+        {w->btnInpRd, "TavrinReadInport"},    {w->btnOutpRd, "TavrinReadOutport"},
+        {w->btnCntRd, "CadmirReadCounter"},   {w->btnIntOpen, "TavrinInitCadmir"},
+        {w->btnIntSts, "TavrinReadIntrStat"}, {w->btnIntClose, "TavrinMaskIntr"},
         {w->btnEnd, "TavrinMaskIntr"},
     };
     for (const auto& c : cases)
@@ -84,12 +84,14 @@ TEST_F(EnterKey, PressesTheFocusedButtonOfEveryWriteDialog)
         std::function<void()> open;
     } dialogs[] = {
         {"PciWriteConfigReg", [this] { doubleClickByte(0x04); }},
-        {"OrvelWriteModeReg", [this]
+        {"OrvelWriteModeReg",
+         [this]
          {
              w->menuR_Mode->trigger();
              doubleClickByte(0x04);
          }},
-        {"OrvelWriteEep", [this]
+        {"OrvelWriteEep",
+         [this]
          {
              w->menuR_eep->trigger();
              doubleClickWord(1);

@@ -1,6 +1,8 @@
 #include "UiHelpers.h"
 
 #include "PictureBox.h"
+#include "Tavrinmain.h"
+#include "start.h"
 
 #include <QAbstractButton>
 #include <QPushButton>
@@ -35,6 +37,20 @@ void poll(std::function<void(QWidget*)> action, int triesLeft, int generation)
 }
 
 }  // namespace
+
+Tavrinmain* programWindow()
+{
+    for (QWidget* w : QApplication::topLevelWidgets())
+        if (auto* main = qobject_cast<Tavrinmain*>(w))
+            return main;
+    return nullptr;
+}
+
+void start::resetForTest()
+{
+    delete programWindow();
+    app() = AppState{};
+}
 
 void onNextModal(std::function<void(QWidget*)> action)
 {

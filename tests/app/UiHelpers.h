@@ -6,6 +6,17 @@
 
 class QWidget;
 class PictureBox;
+class Tavrinmain;
+
+// The program's main window when start-up has created one, else nullptr.
+Tavrinmain* programWindow();
+
+namespace start
+{
+// Deletes the main window and gives the application state its zero values, so
+// a test can start the program again in the same process.
+void resetForTest();
+}  // namespace start
 
 // Runs `action` on the next modal window that opens (a message box or a
 // dialog shown with exec), from inside that window's own event loop.
