@@ -178,10 +178,7 @@ private:
         ends_ = 0;
         if (!start::Main())
             broken(QStringLiteral("the program did not start"));
-        // The window the user sees, found as a user finds it.
-        for (QWidget* w : QApplication::topLevelWidgets())
-            if (auto* main = qobject_cast<Tavrinmain*>(w); main && main->isVisible())
-                win_ = main;
+        win_ = programWindow();
     }
 
     // Runs from the event loop of whichever window is modal, so an action that
