@@ -1,5 +1,18 @@
 #pragma once
 
+// How the program fits together. start::Main (start.cpp) fills the
+// process-wide state (AppState, reached through app()), creates this window,
+// opens the board library through the table in devctl/Module1 and lists the
+// chips; from then on everything runs from this window's events, one handler
+// at a time on the window thread. The window owns the device list, the two
+// dump boxes, the cursor readout, the board I/O panel and the status line; its
+// readers fill regData/eepData and redraw the dumps with Module2's grid
+// routines, and DumpCursor does the cursor arithmetic that its handlers then
+// paint. The dialogs (the four write dialogs built on WriteDialog,
+// frmIntrStat, version) are modal; each is handed this window to act on, and
+// only start-up reaches the window through instance(). Every board operation
+// is one library call whose outcome becomes one text on the status line.
+
 #include "ListBox.h"
 #include "PictureBox.h"
 #include "SSTab.h"

@@ -1,6 +1,7 @@
 #include "frmConWr.h"
 
 #include "Module2.h"
+#include "RegisterBytes.h"
 #include "Tavrinmain.h"
 #include "start.h"
 
@@ -67,11 +68,9 @@ void writeRegisterByte(Tavrinmain& w, const RegisterBank& bank, int32_t newByte)
         return;
     }
     std::array<uint8_t, 4> bytes;
-    for (int k = 0; k < 4; ++k)
-        bytes[k] = uint8_t(uint32_t(current) >> (8 * k));
+    storeBytes(bytes, current);
     bytes[s.editAddr % 4] = uint8_t(newByte);
-    const uint32_t value =
-        uint32_t(bytes[3]) << 24 | uint32_t(bytes[2]) << 16 | uint32_t(bytes[1]) << 8 | bytes[0];
+    const uint32_t value = packBytes(bytes);
     const bool written = (Module1::lib.*bank.write)(chip, base, int32_t(value)) != 0;
 
     bool allRead = true;
@@ -84,8 +83,7 @@ void writeRegisterByte(Tavrinmain& w, const RegisterBank& bank, int32_t newByte)
             allRead = false;
             continue;
         }
-        for (int k = 0; k < 4; ++k)
-            s.regData[4 * i + k] = uint8_t(uint32_t(r) >> (8 * k));
+        storeBytes(std::span(s.regData).subspan(4 * i, 4), r);
     }
     drawRegisterGrid(w.picDump, bank.shortGrid);
     reportWrite(w, written, allRead, bank.writeFailed, bank.written);

@@ -1,6 +1,7 @@
 #include "frmEepWr.h"
 
 #include "Module2.h"
+#include "RegisterBytes.h"
 #include "Tavrinmain.h"
 #include "devctl/Module1.h"
 #include "start.h"
@@ -37,8 +38,7 @@ void frmEepWr::btnWrite_Click()
             continue;
         }
         std::array<uint8_t, 68>& buffer = a < 32 ? s.regData : s.eepData;
-        buffer[2 * (a % 32)] = uint8_t(word);
-        buffer[2 * (a % 32) + 1] = uint8_t(word >> 8);
+        storeBytes(std::span(buffer).subspan(2 * (a % 32), 2), word);
     }
     drawEepromGrids(main_.picDump, main_.picDump2);
     reportWrite(main_, written, allRead, "EEPROM書き込み失敗", "EEPROM読み込み成功");

@@ -391,43 +391,6 @@ TEST_F(DumpCursor, CursorIsAGreenCellWithBlackDigitsAndEraseRestoresWhite)
     saveShot(w, "main-config-cursor");
 }
 
-TEST_F(DumpCursor, ClicksOutsideTheDataSnapToTheNearestCursorCell)
-{
-    read(0);
-    clickCell(0, 0, 4);  // address column
-    EXPECT_EQ(col(), 3);
-    clickCell(0, 14.4, 4);  // right of the last byte
-    EXPECT_EQ(col(), 12);
-    EXPECT_EQ(app().editAddr, 4 * 3 + 0);
-    clickCell(0, 9, 0);  // header row
-    EXPECT_EQ(row(), 1);
-    clickCell(0, 9, 17.6);  // below the last row
-    EXPECT_EQ(row(), 17);
-}
-
-TEST_F(DumpCursor, ModeAndEepromDumpsStopAtRowSixteen)
-{
-    read(1);
-    clickCell(0, 4, 17.6);
-    EXPECT_EQ(row(), 16);
-    EXPECT_EQ(app().editAddr, 0x3F);
-    EXPECT_EQ(w->lbloffset->text(), QStringLiteral("3F"));
-    EXPECT_EQ(w->lbldata->text(), QStringLiteral("BF"));
-    read(2);
-    clickCell(0, 12.4, 17.6);
-    EXPECT_EQ(row(), 16);
-    EXPECT_EQ(col(), 9);
-}
-
-TEST_F(DumpCursor, ConfigOffset43IsRowSeventeenColumnThree)
-{
-    read(0);
-    clickCell(0, 3, 17);
-    EXPECT_EQ(app().editAddr, 0x43);
-    EXPECT_EQ(w->lbloffset->text(), QStringLiteral("43"));
-    EXPECT_EQ(app().editData, 0x43);
-}
-
 TEST_F(DumpCursor, ArrowKeysStopAtEveryEdgeWithoutWrapping)
 {
     read(0);
