@@ -273,7 +273,7 @@ int main(int argc, char** argv)
         std::fprintf(stderr, "the main window was not exposed\n");
         return 1;
     }
-    auto dialog = std::make_unique<frmConWr>();
+    auto dialog = std::make_unique<frmConWr>(w);
 
     registerCases(w, *dialog);
     bench::Medians medians;
@@ -282,6 +282,6 @@ int main(int argc, char** argv)
 
     dialog.reset();
     w.btnEnd_Click();
-    Tavrinmain::destroyInstance();
+    delete &w;
     return ok ? 0 : 1;
 }
