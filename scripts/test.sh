@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Installs what is needed, builds everything (the program, the simulated
 # library, both drivers for the host and for Windows) and runs every test,
-# first in the normal build, then under AddressSanitizer + UBSan.
+# first in the normal build, then under AddressSanitizer + UBSan, and replays
+# the fuzz targets over their corpora.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -15,3 +16,10 @@ for preset in default asan; do
   cmake --build --preset "$preset" -j "$jobs"
   ctest --preset "$preset" -j "$jobs"
 done
+
+# The fuzz targets alone, built with clang's libFuzzer, each replaying its
+# corpus and regression cases and then a bounded number of fuzzed runs.
+echo "== fuzz"
+cmake --preset fuzz >/dev/null
+cmake --build --preset fuzz -j "$jobs"
+ctest --preset fuzz -j "$jobs"
