@@ -10,6 +10,7 @@ packages=(
   fonts-ipafont-gothic
   xvfb xauth
   g++-mingw-w64-x86-64-win32 binutils-mingw-w64-x86-64
+  openssl osslsigncode
   clang libclang-rt-14-dev
 )
 

@@ -22,9 +22,12 @@ extern "C" NTSTATUS DriverEntry(PDRIVER_OBJECT DriverObject, PUNICODE_STRING Reg
 
 NTSTATUS AddDevice(PDRIVER_OBJECT DriverObject, PDEVICE_OBJECT PhysicalDeviceObject)
 {
+    PAGED_CODE();
     PDEVICE_OBJECT device = NULL;
-    // The extension's own size: on x64 its fields do not fit the 104 bytes the
-    // 32-bit layout needed.
+    static_assert(
+        sizeof(DEVICE_EXTENSION) >= 104 && sizeof(((PDEVICE_EXTENSION)0)->WindowBase) == sizeof(PVOID),
+        "the extension is created at its own x64 size, no smaller than the 104-byte 32-bit layout, and "
+        "its window base holds a system address");
     NTSTATUS status =
         IoCreateDevice(DriverObject, sizeof(DEVICE_EXTENSION), NULL, FILE_DEVICE_UNKNOWN, 0, FALSE, &device);
     if (!NT_SUCCESS(status))
@@ -37,6 +40,7 @@ NTSTATUS AddDevice(PDRIVER_OBJECT DriverObject, PDEVICE_OBJECT PhysicalDeviceObj
     extension->HoldRequests = TRUE;
     extension->WindowMapped = FALSE;
     extension->ActiveRequests = 0;
+    extension->InterfaceEnabled = FALSE;
     KeInitializeEvent(&extension->RequestsDone, SynchronizationEvent, FALSE);
 
     status = IoRegisterDeviceInterface(PhysicalDeviceObject, &GUID_DEVINTERFACE_DELVAN, NULL,

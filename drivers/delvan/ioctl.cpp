@@ -35,13 +35,13 @@ static NTSTATUS WindowOffset(PDEVICE_EXTENSION Extension, const UCHAR* Buffer, P
 
 static UCHAR ReadWindow(PDEVICE_EXTENSION Extension, ULONG Offset)
 {
-    PUCHAR address = Extension->WindowBase + Offset;
+    PUCHAR address = reinterpret_cast<PUCHAR>(Extension->WindowBase + Offset);
     return Extension->IsPort ? READ_PORT_UCHAR(address) : READ_REGISTER_UCHAR(address);
 }
 
 static VOID WriteWindow(PDEVICE_EXTENSION Extension, ULONG Offset, UCHAR Value)
 {
-    PUCHAR address = Extension->WindowBase + Offset;
+    PUCHAR address = reinterpret_cast<PUCHAR>(Extension->WindowBase + Offset);
     if (Extension->IsPort)
     {
         WRITE_PORT_UCHAR(address, Value);
@@ -123,15 +123,14 @@ NTSTATUS DispatchDeviceControl(PDEVICE_OBJECT DeviceObject, PIRP Irp)
 NTSTATUS DispatchCreate(PDEVICE_OBJECT DeviceObject, PIRP Irp)
 {
     PDEVICE_EXTENSION extension = ExtensionOf(DeviceObject);
-    NTSTATUS status;
+    NTSTATUS status = STATUS_SUCCESS;
+    // Counted in before the hold is tested, so that a query-remove cannot
+    // succeed between the two (it sets the hold, then reads the count).
+    InterlockedIncrement(&extension->OpenCount);
     if (extension->HoldRequests)
     {
+        InterlockedDecrement(&extension->OpenCount);
         status = STATUS_DEVICE_NOT_CONNECTED;
-    }
-    else
-    {
-        InterlockedIncrement(&extension->OpenCount);
-        status = STATUS_SUCCESS;
     }
     return CompleteRequest(Irp, status, 0);
 }

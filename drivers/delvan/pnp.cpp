@@ -38,17 +38,42 @@ static NTSTATUS StartDeviceRequest(PDEVICE_EXTENSION Extension, PIRP Irp)
         if (NT_SUCCESS(status))
             Extension->HoldRequests = FALSE;
         IoSetDeviceInterfaceState(&Extension->InterfaceName, TRUE);
+        Extension->InterfaceEnabled = TRUE;
     }
-    Irp->IoStatus.Status = status;
-    IoCompleteRequest(Irp, IO_NO_INCREMENT);
-    return status;
+    return CompleteRequest(Irp, status, Irp->IoStatus.Information);
+}
+
+// Surprise removal and removal both end the board's service; the first of
+// them disables the interface, so no caller opens a board that is gone.
+static VOID DisableInterface(PDEVICE_EXTENSION Extension)
+{
+    if (Extension->InterfaceEnabled)
+    {
+        IoSetDeviceInterfaceState(&Extension->InterfaceName, FALSE);
+        Extension->InterfaceEnabled = FALSE;
+    }
+}
+
+// The hold is set before the open count is read, and an open counts itself
+// in before it tests the hold: either the open sees the hold and backs out,
+// or this sees the open and refuses.
+static NTSTATUS QueryRemoveRequest(PDEVICE_EXTENSION Extension, PIRP Irp)
+{
+    const BOOLEAN wasHolding = Extension->HoldRequests;
+    Extension->HoldRequests = TRUE;
+    if (InterlockedCompareExchange(&Extension->OpenCount, 0, 0) > 0)
+    {
+        Extension->HoldRequests = wasHolding;
+        return CompleteRequest(Irp, STATUS_UNSUCCESSFUL, 0);
+    }
+    return SucceedAndPassDown(Extension, Irp);
 }
 
 static NTSTATUS RemoveDeviceRequest(PDEVICE_EXTENSION Extension, PIRP Irp)
 {
     ReleaseWindow(Extension);
-    NTSTATUS status = PassDown(Extension, Irp);
-    IoSetDeviceInterfaceState(&Extension->InterfaceName, FALSE);
+    NTSTATUS status = SucceedAndPassDown(Extension, Irp);
+    DisableInterface(Extension);
     RtlFreeUnicodeString(&Extension->InterfaceName);
     if (Extension->LowerDevice != NULL)
         IoDetachDevice(Extension->LowerDevice);
@@ -58,6 +83,7 @@ static NTSTATUS RemoveDeviceRequest(PDEVICE_EXTENSION Extension, PIRP Irp)
 
 NTSTATUS DispatchPnp(PDEVICE_OBJECT DeviceObject, PIRP Irp)
 {
+    PAGED_CODE();
     PDEVICE_EXTENSION extension = ExtensionOf(DeviceObject);
     PIO_STACK_LOCATION stack = IoGetCurrentIrpStackLocation(Irp);
     NTSTATUS status;
@@ -68,15 +94,7 @@ NTSTATUS DispatchPnp(PDEVICE_OBJECT DeviceObject, PIRP Irp)
             status = StartDeviceRequest(extension, Irp);
             break;
         case IRP_MN_QUERY_REMOVE_DEVICE:
-            if (extension->OpenCount > 0)
-            {
-                status = CompleteRequest(Irp, STATUS_UNSUCCESSFUL, 0);
-            }
-            else
-            {
-                extension->HoldRequests = TRUE;
-                status = PassDown(extension, Irp);
-            }
+            status = QueryRemoveRequest(extension, Irp);
             break;
         case IRP_MN_REMOVE_DEVICE:
             status = RemoveDeviceRequest(extension, Irp);
@@ -84,16 +102,20 @@ NTSTATUS DispatchPnp(PDEVICE_OBJECT DeviceObject, PIRP Irp)
         case IRP_MN_CANCEL_REMOVE_DEVICE:
         case IRP_MN_CANCEL_STOP_DEVICE:
             extension->HoldRequests = FALSE;
-            status = PassDown(extension, Irp);
+            status = SucceedAndPassDown(extension, Irp);
             break;
         case IRP_MN_STOP_DEVICE:
+            ReleaseWindow(extension);
+            status = SucceedAndPassDown(extension, Irp);
+            break;
         case IRP_MN_SURPRISE_REMOVAL:
             ReleaseWindow(extension);
-            status = PassDown(extension, Irp);
+            DisableInterface(extension);
+            status = SucceedAndPassDown(extension, Irp);
             break;
         case IRP_MN_QUERY_STOP_DEVICE:
             extension->HoldRequests = TRUE;
-            status = PassDown(extension, Irp);
+            status = SucceedAndPassDown(extension, Irp);
             break;
         default:
             status = PassDown(extension, Irp);
@@ -109,18 +131,29 @@ NTSTATUS StartDevice(PDEVICE_EXTENSION Extension, PCM_RESOURCE_LIST Translated)
     ParseResources(Extension, Translated);
     if (Extension->NeedsMapping)
     {
-        Extension->WindowBase =
-            static_cast<PUCHAR>(MmMapIoSpace(Extension->WindowStart, Extension->WindowLength, MmNonCached));
-        if (Extension->WindowBase == NULL)
+        Extension->WindowBase = reinterpret_cast<ULONG_PTR>(
+            MmMapIoSpace(Extension->WindowStart, Extension->WindowLength, MmNonCached));
+        if (Extension->WindowBase == 0)
             return STATUS_NO_MEMORY;
     }
     else
     {
-        Extension->WindowBase =
-            reinterpret_cast<PUCHAR>(static_cast<ULONG_PTR>(Extension->WindowStart.LowPart));
+        Extension->WindowBase = Extension->WindowStart.LowPart;
     }
     Extension->WindowMapped = TRUE;
     return STATUS_SUCCESS;
+}
+
+// A range no bus should assign: empty (nothing to map, no byte to reach), or
+// in I/O space but not wholly inside the 64 KiB that port instructions reach.
+static BOOLEAN WindowUsable(PDEVICE_EXTENSION Extension)
+{
+    if (Extension->WindowLength == 0)
+        return FALSE;
+    const ULONGLONG start = static_cast<ULONGLONG>(Extension->WindowStart.QuadPart);
+    if (Extension->IsPort && (start > 0xFFFF || Extension->WindowLength > 0x10000 - start))
+        return FALSE;
+    return TRUE;
 }
 
 NTSTATUS ParseResources(PDEVICE_EXTENSION Extension, PCM_RESOURCE_LIST Resources)
@@ -148,6 +181,12 @@ NTSTATUS ParseResources(PDEVICE_EXTENSION Extension, PCM_RESOURCE_LIST Resources
             Extension->NeedsMapping = !Extension->IsPort;
         }
     }
+    if (Extension->WindowFound && !WindowUsable(Extension))
+    {
+        Extension->WindowFound = FALSE;
+        Extension->IsPort = FALSE;
+        Extension->NeedsMapping = FALSE;
+    }
     return STATUS_SUCCESS;
 }
 
@@ -170,7 +209,8 @@ VOID ReleaseWindow(PDEVICE_EXTENSION Extension)
     {
         Extension->WindowMapped = FALSE;
         if (Extension->NeedsMapping)
-            MmUnmapIoSpace(Extension->WindowBase, Extension->WindowLength);
-        Extension->WindowBase = NULL;
+            MmUnmapIoSpace(reinterpret_cast<PVOID>(Extension->WindowBase), Extension->WindowLength);
+        Extension->WindowBase = 0;
     }
+    NT_ASSERT(StateOf(Extension) == PnpStateNotStarted);
 }

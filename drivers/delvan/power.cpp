@@ -3,6 +3,7 @@
 
 NTSTATUS DispatchPower(PDEVICE_OBJECT DeviceObject, PIRP Irp)
 {
+    PAGED_CODE();
     PDEVICE_EXTENSION extension = ExtensionOf(DeviceObject);
     PoStartNextPowerIrp(Irp);
     IoSkipCurrentIrpStackLocation(Irp);

@@ -23,7 +23,7 @@ static PUCHAR PortOf(PDEVICE_EXTENSION Extension)
     return reinterpret_cast<PUCHAR>(static_cast<ULONG_PTR>(Extension->PortAddress));
 }
 
-NTSTATUS ReadPortByte(PDEVICE_EXTENSION Extension, PIRP Irp)
+NTSTATUS ReadPortByte(PDEVICE_EXTENSION Extension, PIRP Irp, PULONG_PTR Information)
 {
     PIO_STACK_LOCATION stack = IoGetCurrentIrpStackLocation(Irp);
     NTSTATUS status = CheckTransfer(Extension, stack->Parameters.Read.Length);
@@ -31,12 +31,12 @@ NTSTATUS ReadPortByte(PDEVICE_EXTENSION Extension, PIRP Irp)
     {
         PUCHAR buffer = static_cast<PUCHAR>(Irp->AssociatedIrp.SystemBuffer);
         buffer[0] = READ_PORT_UCHAR(PortOf(Extension));
-        Irp->IoStatus.Information = OSTRAK_TRANSFER_LENGTH;
+        *Information = OSTRAK_TRANSFER_LENGTH;
     }
     return status;
 }
 
-NTSTATUS WritePortByte(PDEVICE_EXTENSION Extension, PIRP Irp)
+NTSTATUS WritePortByte(PDEVICE_EXTENSION Extension, PIRP Irp, PULONG_PTR Information)
 {
     PIO_STACK_LOCATION stack = IoGetCurrentIrpStackLocation(Irp);
     NTSTATUS status = CheckTransfer(Extension, stack->Parameters.Write.Length);
@@ -44,12 +44,12 @@ NTSTATUS WritePortByte(PDEVICE_EXTENSION Extension, PIRP Irp)
     {
         PUCHAR buffer = static_cast<PUCHAR>(Irp->AssociatedIrp.SystemBuffer);
         WRITE_PORT_UCHAR(PortOf(Extension), buffer[0]);
-        Irp->IoStatus.Information = OSTRAK_TRANSFER_LENGTH;
+        *Information = OSTRAK_TRANSFER_LENGTH;
     }
     return status;
 }
 
-static NTSTATUS ServeRequest(PDEVICE_EXTENSION Extension, PIRP Irp)
+static NTSTATUS ServeRequest(PDEVICE_EXTENSION Extension, PIRP Irp, PULONG_PTR Information)
 {
     if (!Extension->Started)
     {
@@ -62,26 +62,26 @@ static NTSTATUS ServeRequest(PDEVICE_EXTENSION Extension, PIRP Irp)
         case IRP_MJ_DEVICE_CONTROL:
             return STATUS_SUCCESS;
         case IRP_MJ_READ:
-            return ReadPortByte(Extension, Irp);
+            return ReadPortByte(Extension, Irp, Information);
         case IRP_MJ_WRITE:
-            return WritePortByte(Extension, Irp);
+            return WritePortByte(Extension, Irp, Information);
         default:
             return STATUS_NOT_IMPLEMENTED;
     }
 }
 
-NTSTATUS NTAPI DispatchGeneral(PDEVICE_OBJECT DeviceObject, PIRP Irp)
+NTSTATUS DispatchGeneral(PDEVICE_OBJECT DeviceObject, PIRP Irp)
 {
-    PDEVICE_EXTENSION extension = GetExtension(DeviceObject);
-    Irp->IoStatus.Information = 0;
+    PDEVICE_EXTENSION extension = ExtensionOf(DeviceObject);
+    ULONG_PTR information = 0;
 
     NTSTATUS status = IoAcquireRemoveLock(&extension->RemoveLock, Irp);
     const BOOLEAN held = NT_SUCCESS(status);
     if (held)
     {
-        status = ServeRequest(extension, Irp);
+        status = ServeRequest(extension, Irp, &information);
     }
-    CompleteRequest(Irp, status);
+    CompleteRequest(Irp, status, information);
     if (held)
     {
         IoReleaseRemoveLock(&extension->RemoveLock, Irp);

@@ -1,7 +1,7 @@
 // Registration of the port byte driver and the adding of its one device.
 #include "driver.h"
 
-extern "C" NTSTATUS NTAPI DriverEntry(PDRIVER_OBJECT DriverObject, PUNICODE_STRING RegistryPath)
+extern "C" NTSTATUS DriverEntry(PDRIVER_OBJECT DriverObject, PUNICODE_STRING RegistryPath)
 {
     UNREFERENCED_PARAMETER(RegistryPath);
 
@@ -18,8 +18,9 @@ extern "C" NTSTATUS NTAPI DriverEntry(PDRIVER_OBJECT DriverObject, PUNICODE_STRI
     return STATUS_SUCCESS;
 }
 
-NTSTATUS NTAPI AddDevice(PDRIVER_OBJECT DriverObject, PDEVICE_OBJECT PhysicalDeviceObject)
+NTSTATUS AddDevice(PDRIVER_OBJECT DriverObject, PDEVICE_OBJECT PhysicalDeviceObject)
 {
+    PAGED_CODE();
     UNICODE_STRING deviceName;
     UNICODE_STRING dosDeviceName;
     RtlInitUnicodeString(&deviceName, OSTRAK_DEVICE_NAME);
@@ -42,7 +43,7 @@ NTSTATUS NTAPI AddDevice(PDRIVER_OBJECT DriverObject, PDEVICE_OBJECT PhysicalDev
         return status;
     }
 
-    PDEVICE_EXTENSION extension = GetExtension(deviceObject);
+    PDEVICE_EXTENSION extension = ExtensionOf(deviceObject);
     extension->LowerDevice = IoAttachDeviceToDeviceStack(deviceObject, PhysicalDeviceObject);
     if (extension->LowerDevice == NULL)
     {
@@ -64,15 +65,8 @@ NTSTATUS NTAPI AddDevice(PDRIVER_OBJECT DriverObject, PDEVICE_OBJECT PhysicalDev
     return STATUS_SUCCESS;
 }
 
-VOID NTAPI Unload(PDRIVER_OBJECT DriverObject)
+VOID Unload(PDRIVER_OBJECT DriverObject)
 {
     // Every device object is gone with its removal; nothing is left to free.
     UNREFERENCED_PARAMETER(DriverObject);
-}
-
-NTSTATUS CompleteRequest(PIRP Irp, NTSTATUS Status)
-{
-    Irp->IoStatus.Status = Status;
-    IoCompleteRequest(Irp, IO_NO_INCREMENT);
-    return Status;
 }

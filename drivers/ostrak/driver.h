@@ -34,26 +34,61 @@ typedef struct _DEVICE_EXTENSION
     BOOLEAN Removed;
 } DEVICE_EXTENSION, *PDEVICE_EXTENSION;
 
-inline PDEVICE_EXTENSION GetExtension(PDEVICE_OBJECT DeviceObject)
+// The PnP state the two flags name, for asserts and tests.
+enum PNP_STATE
+{
+    PnpStateNotStarted,  // added, or a start failed
+    PnpStateStarted,     // started, or stopped and still serving at the old port
+    PnpStateRemoved,     // surprise-removed or removed
+};
+
+inline PNP_STATE StateOf(const DEVICE_EXTENSION* Extension)
+{
+    if (Extension->Removed)
+        return PnpStateRemoved;
+    return Extension->Started ? PnpStateStarted : PnpStateNotStarted;
+}
+
+extern "C" DRIVER_INITIALIZE DriverEntry;
+DRIVER_ADD_DEVICE AddDevice;
+DRIVER_UNLOAD Unload;
+_Dispatch_type_(IRP_MJ_CREATE) _Dispatch_type_(IRP_MJ_CLOSE) _Dispatch_type_(IRP_MJ_READ)
+    _Dispatch_type_(IRP_MJ_WRITE) _Dispatch_type_(IRP_MJ_DEVICE_CONTROL) DRIVER_DISPATCH DispatchGeneral;
+_Dispatch_type_(IRP_MJ_PNP) DRIVER_DISPATCH DispatchPnp;
+_Dispatch_type_(IRP_MJ_POWER) DRIVER_DISPATCH DispatchPower;
+_Dispatch_type_(IRP_MJ_SYSTEM_CONTROL) DRIVER_DISPATCH DispatchSystemControl;
+
+NTSTATUS GetPortResource(PDEVICE_EXTENSION Extension, PIRP Irp);
+NTSTATUS ReadPortByte(PDEVICE_EXTENSION Extension, PIRP Irp, PULONG_PTR Information);
+NTSTATUS WritePortByte(PDEVICE_EXTENSION Extension, PIRP Irp, PULONG_PTR Information);
+
+inline PDEVICE_EXTENSION ExtensionOf(PDEVICE_OBJECT DeviceObject)
 {
     return static_cast<PDEVICE_EXTENSION>(DeviceObject->DeviceExtension);
 }
 
-extern "C" NTSTATUS NTAPI DriverEntry(PDRIVER_OBJECT DriverObject, PUNICODE_STRING RegistryPath);
-
-NTSTATUS NTAPI AddDevice(PDRIVER_OBJECT DriverObject, PDEVICE_OBJECT PhysicalDeviceObject);
-VOID NTAPI Unload(PDRIVER_OBJECT DriverObject);
-
-NTSTATUS NTAPI DispatchGeneral(PDEVICE_OBJECT DeviceObject, PIRP Irp);
-NTSTATUS NTAPI DispatchPnp(PDEVICE_OBJECT DeviceObject, PIRP Irp);
-NTSTATUS NTAPI DispatchPower(PDEVICE_OBJECT DeviceObject, PIRP Irp);
-NTSTATUS NTAPI DispatchSystemControl(PDEVICE_OBJECT DeviceObject, PIRP Irp);
-
-NTSTATUS NTAPI StartCompletion(PDEVICE_OBJECT DeviceObject, PIRP Irp, PVOID Context);
-NTSTATUS GetPortResource(PDEVICE_EXTENSION Extension, PIRP Irp);
-
-NTSTATUS ReadPortByte(PDEVICE_EXTENSION Extension, PIRP Irp);
-NTSTATUS WritePortByte(PDEVICE_EXTENSION Extension, PIRP Irp);
-
 // Completes a request this driver answers itself, with no priority boost.
-NTSTATUS CompleteRequest(PIRP Irp, NTSTATUS Status);
+inline NTSTATUS CompleteRequest(PIRP Irp, NTSTATUS Status, ULONG_PTR Information)
+{
+    Irp->IoStatus.Status = Status;
+    Irp->IoStatus.Information = Information;
+    IoCompleteRequest(Irp, IO_NO_INCREMENT);
+    return Status;
+}
+
+// Hands the request to the device below with this driver's stack location
+// skipped, so the lower driver sees the same parameters.
+inline NTSTATUS PassDown(PDEVICE_EXTENSION Extension, PIRP Irp)
+{
+    IoSkipCurrentIrpStackLocation(Irp);
+    return IoCallDriver(Extension->LowerDevice, Irp);
+}
+
+// Passes down a request this driver agrees to. The bus driver completes what
+// it does not handle with the status the request carries, which the kernel
+// sends as STATUS_NOT_SUPPORTED: left so, the request would be vetoed.
+inline NTSTATUS SucceedAndPassDown(PDEVICE_EXTENSION Extension, PIRP Irp)
+{
+    Irp->IoStatus.Status = STATUS_SUCCESS;
+    return PassDown(Extension, Irp);
+}

@@ -1,19 +1,6 @@
 // The Plug and Play state machine and the check of the assigned resources.
 #include "driver.h"
 
-// Hands the request to the driver below unchanged and returns its status.
-static NTSTATUS PassDown(PDEVICE_EXTENSION Extension, PIRP Irp)
-{
-    IoSkipCurrentIrpStackLocation(Irp);
-    return IoCallDriver(Extension->LowerDevice, Irp);
-}
-
-static NTSTATUS SucceedAndPassDown(PDEVICE_EXTENSION Extension, PIRP Irp)
-{
-    Irp->IoStatus.Status = STATUS_SUCCESS;
-    return PassDown(Extension, Irp);
-}
-
 // Surprise removal and removal both end the device's service; the DOS link
 // goes with the first of them only, so that it is deleted once.
 static VOID MarkRemoved(PDEVICE_EXTENSION Extension)
@@ -23,9 +10,10 @@ static VOID MarkRemoved(PDEVICE_EXTENSION Extension)
     Extension->Started = FALSE;
     Extension->Removed = TRUE;
     IoDeleteSymbolicLink(&dosDeviceName);
+    NT_ASSERT(StateOf(Extension) == PnpStateRemoved);
 }
 
-NTSTATUS NTAPI StartCompletion(PDEVICE_OBJECT DeviceObject, PIRP Irp, PVOID Context)
+static NTSTATUS StartCompletion(PDEVICE_OBJECT DeviceObject, PIRP Irp, PVOID Context)
 {
     UNREFERENCED_PARAMETER(DeviceObject);
     if (Irp->PendingReturned)
@@ -33,13 +21,13 @@ NTSTATUS NTAPI StartCompletion(PDEVICE_OBJECT DeviceObject, PIRP Irp, PVOID Cont
         IoMarkIrpPending(Irp);
     }
     KeSetEvent(static_cast<PKEVENT>(Context), IO_NO_INCREMENT, FALSE);
-    // The request comes back to StartDevice, which completes it.
+    // The request comes back to StartDeviceRequest, which completes it.
     return STATUS_MORE_PROCESSING_REQUIRED;
 }
 
 // The resources must be usable before the driver takes over: the lower
 // drivers go first, then the assigned ports are checked.
-static NTSTATUS StartDevice(PDEVICE_EXTENSION Extension, PIRP Irp)
+static NTSTATUS StartDeviceRequest(PDEVICE_EXTENSION Extension, PIRP Irp)
 {
     KEVENT lowerDone;
     KeInitializeEvent(&lowerDone, NotificationEvent, FALSE);
@@ -70,8 +58,17 @@ static NTSTATUS StartDevice(PDEVICE_EXTENSION Extension, PIRP Irp)
     // had; a request marked pending must be answered with STATUS_PENDING even
     // though it is complete by then, or the I/O manager finishes it twice.
     const BOOLEAN markedPending = Irp->PendingReturned;
-    CompleteRequest(Irp, status);
+    CompleteRequest(Irp, status, Irp->IoStatus.Information);
     return markedPending ? STATUS_PENDING : status;
+}
+
+// The translated twin of a port must still be a port, in I/O space and
+// within the 64 KiB that port instructions reach: its start becomes the
+// address of every read and write.
+static BOOLEAN PortUsable(PCM_PARTIAL_RESOURCE_DESCRIPTOR Twin)
+{
+    return Twin != NULL && Twin->Type == CmResourceTypePort && (Twin->Flags & CM_RESOURCE_PORT_IO) != 0 &&
+           static_cast<ULONGLONG>(Twin->u.Port.Start.QuadPart) <= 0xFFFF;
 }
 
 NTSTATUS GetPortResource(PDEVICE_EXTENSION Extension, PIRP Irp)
@@ -112,7 +109,7 @@ NTSTATUS GetPortResource(PDEVICE_EXTENSION Extension, PIRP Irp)
                     index < translatedCount
                         ? &translated->List[0].PartialResourceList.PartialDescriptors[index]
                         : NULL;
-                if (twin != NULL && twin->Type == CmResourceTypePort)
+                if (PortUsable(twin))
                 {
                     portAddress = static_cast<ULONG>(twin->u.Port.Start.QuadPart);
                 }
@@ -139,7 +136,7 @@ NTSTATUS GetPortResource(PDEVICE_EXTENSION Extension, PIRP Irp)
 
 // Removal: the remove lock's release-and-wait lets every request in
 // progress finish before the device object goes.
-static NTSTATUS RemoveDevice(PDEVICE_EXTENSION Extension, PIRP Irp)
+static NTSTATUS RemoveDeviceRequest(PDEVICE_EXTENSION Extension, PIRP Irp)
 {
     if (!Extension->Removed)
     {
@@ -155,22 +152,23 @@ static NTSTATUS RemoveDevice(PDEVICE_EXTENSION Extension, PIRP Irp)
     return status;
 }
 
-NTSTATUS NTAPI DispatchPnp(PDEVICE_OBJECT DeviceObject, PIRP Irp)
+NTSTATUS DispatchPnp(PDEVICE_OBJECT DeviceObject, PIRP Irp)
 {
-    PDEVICE_EXTENSION extension = GetExtension(DeviceObject);
+    PAGED_CODE();
+    PDEVICE_EXTENSION extension = ExtensionOf(DeviceObject);
 
     NTSTATUS status = IoAcquireRemoveLock(&extension->RemoveLock, Irp);
     BOOLEAN held = NT_SUCCESS(status);
     if (!held)
     {
-        CompleteRequest(Irp, status);
+        CompleteRequest(Irp, status, 0);
     }
     else
     {
         switch (IoGetCurrentIrpStackLocation(Irp)->MinorFunction)
         {
             case IRP_MN_START_DEVICE:
-                status = StartDevice(extension, Irp);
+                status = StartDeviceRequest(extension, Irp);
                 break;
             case IRP_MN_QUERY_REMOVE_DEVICE:
             case IRP_MN_CANCEL_REMOVE_DEVICE:
@@ -179,7 +177,7 @@ NTSTATUS NTAPI DispatchPnp(PDEVICE_OBJECT DeviceObject, PIRP Irp)
                 break;
             case IRP_MN_REMOVE_DEVICE:
                 // The lock is released inside and the extension is gone after.
-                status = RemoveDevice(extension, Irp);
+                status = RemoveDeviceRequest(extension, Irp);
                 held = FALSE;
                 break;
             case IRP_MN_STOP_DEVICE:
@@ -189,8 +187,7 @@ NTSTATUS NTAPI DispatchPnp(PDEVICE_OBJECT DeviceObject, PIRP Irp)
             case IRP_MN_QUERY_STOP_DEVICE:
                 // The port cannot be handed over to another assignment while
                 // the device is in use, so a stop is never agreed to.
-                Irp->IoStatus.Information = 0;
-                status = CompleteRequest(Irp, STATUS_UNSUCCESSFUL);
+                status = CompleteRequest(Irp, STATUS_UNSUCCESSFUL, 0);
                 break;
             case IRP_MN_SURPRISE_REMOVAL:
                 MarkRemoved(extension);

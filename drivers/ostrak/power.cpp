@@ -1,18 +1,21 @@
 // Power and system control: both belong to the drivers below.
 #include "driver.h"
 
-NTSTATUS NTAPI DispatchPower(PDEVICE_OBJECT DeviceObject, PIRP Irp)
+NTSTATUS DispatchPower(PDEVICE_OBJECT DeviceObject, PIRP Irp)
 {
-    PDEVICE_EXTENSION extension = GetExtension(DeviceObject);
+    PAGED_CODE();
+    PDEVICE_EXTENSION extension = ExtensionOf(DeviceObject);
     NTSTATUS status;
 
     // The power manager waits for this call before it sends the next power
     // request to the device, on the refused road as well.
     PoStartNextPowerIrp(Irp);
-    if (extension->Removed)
+    // A set-power request is never failed: the stack lives until the removal,
+    // and the system's sleep and resume pass through it. Only a query may be
+    // refused once the board is gone.
+    if (extension->Removed && IoGetCurrentIrpStackLocation(Irp)->MinorFunction == IRP_MN_QUERY_POWER)
     {
-        Irp->IoStatus.Information = 0;
-        status = CompleteRequest(Irp, STATUS_DELETE_PENDING);
+        status = CompleteRequest(Irp, STATUS_DELETE_PENDING, 0);
     }
     else
     {
@@ -22,8 +25,7 @@ NTSTATUS NTAPI DispatchPower(PDEVICE_OBJECT DeviceObject, PIRP Irp)
     return status;
 }
 
-NTSTATUS NTAPI DispatchSystemControl(PDEVICE_OBJECT DeviceObject, PIRP Irp)
+NTSTATUS DispatchSystemControl(PDEVICE_OBJECT DeviceObject, PIRP Irp)
 {
-    IoSkipCurrentIrpStackLocation(Irp);
-    return IoCallDriver(GetExtension(DeviceObject)->LowerDevice, Irp);
+    return PassDown(ExtensionOf(DeviceObject), Irp);
 }

@@ -584,20 +584,32 @@ extern "C"
 #define IoReleaseRemoveLockAndWait(RemoveLock, Tag)                                                          \
     IoReleaseRemoveLockAndWaitEx(RemoveLock, Tag, sizeof(IO_REMOVE_LOCK))
 
+// Where a test can stop a thread just before an interlocked operation on one
+// variable takes effect (hk::HoldInterlocked); free when nothing is armed.
+extern "C" VOID HkInterlockedGate(LONG volatile* Target);
+
+// A driver's assertion that does not hold is a fault of the test that ran it.
+extern "C" VOID HkAssertionFailed(const char* Expression, const char* File, int Line);
+#define NT_ASSERT(exp) ((exp) ? (void)0 : HkAssertionFailed(#exp, __FILE__, __LINE__))
+
 FORCEINLINE LONG InterlockedIncrement(LONG volatile* Addend)
 {
+    HkInterlockedGate(Addend);
     return __atomic_add_fetch(Addend, 1, __ATOMIC_SEQ_CST);
 }
 FORCEINLINE LONG InterlockedDecrement(LONG volatile* Addend)
 {
+    HkInterlockedGate(Addend);
     return __atomic_sub_fetch(Addend, 1, __ATOMIC_SEQ_CST);
 }
 FORCEINLINE LONG InterlockedExchange(LONG volatile* Target, LONG Value)
 {
+    HkInterlockedGate(Target);
     return __atomic_exchange_n(Target, Value, __ATOMIC_SEQ_CST);
 }
 FORCEINLINE LONG InterlockedCompareExchange(LONG volatile* Destination, LONG Exchange, LONG Comparand)
 {
+    HkInterlockedGate(Destination);
     __atomic_compare_exchange_n(Destination, &Comparand, Exchange, false, __ATOMIC_SEQ_CST, __ATOMIC_SEQ_CST);
     return Comparand;
 }

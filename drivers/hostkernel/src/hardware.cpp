@@ -76,6 +76,8 @@ void ResetHardware()
     k.unmapCalls = 0;
     k.accesses.clear();
     k.holdAccesses = false;
+    k.interlockedTarget = nullptr;
+    k.holdInterlocked = false;
 }
 
 }  // namespace hk::detail
@@ -162,6 +164,21 @@ extern "C"
         K().mappings[reinterpret_cast<uintptr_t>(base)] = mapping;
         K().mapCalls++;
         return base;
+    }
+
+    VOID HkInterlockedGate(LONG volatile* Target)
+    {
+        Kernel& k = K();
+        if (k.interlockedTarget.load() != Target)
+            return;
+        std::unique_lock lock(k.m);
+        if (k.interlockedTarget.load() != Target)
+            return;
+        k.interlockedTarget = nullptr;
+        auto self = k.held.insert(std::this_thread::get_id());
+        k.cv.notify_all();
+        k.cv.wait(lock, [&] { return !k.holdInterlocked; });
+        k.held.erase(self);
     }
 
     VOID MmUnmapIoSpace(PVOID BaseAddress, SIZE_T NumberOfBytes)
@@ -257,10 +274,19 @@ bool WaitForHeldAccesses(int count)
     return static_cast<int>(K().held.size()) >= count;
 }
 
+void HoldInterlocked(volatile LONG* target)
+{
+    std::lock_guard lock(K().m);
+    K().interlockedTarget = target;
+    K().holdInterlocked = true;
+}
+
 void ReleaseAccesses()
 {
     std::lock_guard lock(K().m);
     K().holdAccesses = false;
+    K().interlockedTarget = nullptr;
+    K().holdInterlocked = false;
     K().cv.notify_all();
 }
 

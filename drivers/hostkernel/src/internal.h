@@ -3,6 +3,7 @@
 #pragma once
 
 #include <array>
+#include <atomic>
 #include <condition_variable>
 #include <map>
 #include <memory>
@@ -99,6 +100,9 @@ struct Kernel
     int unmapCalls = 0;
     std::vector<Access> accesses;
     bool holdAccesses = false;
+    // The one variable whose next interlocked operation stops at the gate.
+    std::atomic<const volatile LONG*> interlockedTarget{nullptr};
+    bool holdInterlocked = false;
 };
 
 Kernel& K();

@@ -421,6 +421,16 @@ void Fault(const std::string& message)
     FaultLocked(message);
 }
 
+}  // namespace hk
+
+extern "C" VOID HkAssertionFailed(const char* Expression, const char* File, int Line)
+{
+    hk::Fault(std::string("NT_ASSERT(") + Expression + ") failed at " + File + ":" + std::to_string(Line));
+}
+
+namespace hk
+{
+
 PDRIVER_OBJECT LoadDriver(PDRIVER_INITIALIZE entry, const wchar_t* serviceName, NTSTATUS* entryStatus)
 {
     PDRIVER_OBJECT driver;

@@ -132,8 +132,8 @@ TEST_F(ByteAccessMemoryTest, MappedWindowIsReadAndWrittenThroughRegisters)
 TEST_F(ByteAccessMemoryTest, WindowOfLengthZeroServesNoOffset)
 {
     ASSERT_EQ(StartPortWindow(0).status, STATUS_SUCCESS);
-    EXPECT_EQ(ReadByte(0).status, STATUS_ACCESS_VIOLATION);
-    EXPECT_EQ(ReadByte(0xFFFFFFFF).status, STATUS_ACCESS_VIOLATION);
+    EXPECT_EQ(ReadByte(0).status, STATUS_DEVICE_NOT_READY);
+    EXPECT_EQ(ReadByte(0xFFFFFFFF).status, STATUS_DEVICE_NOT_READY);
     EXPECT_TRUE(hk::Accesses().empty());
 }
 

@@ -131,7 +131,7 @@ TEST_F(StartTest, LowerFailureIsReturnedUnchangedAndTheDeviceKeepsHolding)
     EXPECT_EQ(r.status, STATUS_INSUFFICIENT_RESOURCES);
     EXPECT_EQ(r.returned, STATUS_INSUFFICIENT_RESOURCES);
     EXPECT_FALSE(InterfaceEnabled());
-    EXPECT_FALSE(Extension()->WindowMapped);
+    EXPECT_EQ(StateOf(Extension()), PnpStateNotStarted);
     EXPECT_EQ(hk::Create(fdo).status, STATUS_DEVICE_NOT_CONNECTED);
 }
 
@@ -168,7 +168,7 @@ TEST_F(StartTest, WindowThatCannotBeMappedFailsWithNoMemoryButEnablesTheInterfac
     EXPECT_EQ(r.status, STATUS_NO_MEMORY);
     EXPECT_EQ(static_cast<ULONG>(r.status), 0xC0000017u);
     EXPECT_TRUE(InterfaceEnabled());
-    EXPECT_FALSE(Extension()->WindowMapped);
+    EXPECT_EQ(StateOf(Extension()), PnpStateNotStarted);
     EXPECT_EQ(hk::Create(fdo).status, STATUS_DEVICE_NOT_CONNECTED);
 
     // The next start parses and maps again.
@@ -176,9 +176,82 @@ TEST_F(StartTest, WindowThatCannotBeMappedFailsWithNoMemoryButEnablesTheInterfac
     EXPECT_EQ(hk::Mappings().size(), 1u);
 }
 
+TEST_F(StartTest, RangesOutsideThePortSpaceOrEmptyGiveNoWindow)
+{
+    struct Case
+    {
+        const char* what;
+        ULONGLONG start;
+        ULONG length;
+        USHORT flags;
+    };
+    const Case unusable[] = {
+        {"port range running past 0xFFFF", 0xFFF0, 0x20, CM_RESOURCE_PORT_IO},
+        {"port range starting past 0xFFFF", 0x10000, 1, CM_RESOURCE_PORT_IO},
+        {"empty port range", kPortBase, 0, CM_RESOURCE_PORT_IO},
+        {"empty range translated to memory", kMemoryBase, 0, CM_RESOURCE_PORT_MEMORY},
+    };
+    for (const Case& c : unusable)
+    {
+        SCOPED_TRACE(c.what);
+        hk::ResourceList bus, cpu;
+        bus.Port(c.start, c.length);
+        cpu.Port(c.start, c.length, c.flags);
+        EXPECT_EQ(Start(bus, cpu).status, STATUS_SUCCESS);
+        EXPECT_EQ(ReadByte(0).status, STATUS_DEVICE_NOT_READY);
+        EXPECT_EQ(ReadByte(0x10).status, STATUS_DEVICE_NOT_READY);
+        EXPECT_EQ(WriteByte(0x10, 0x5A).status, STATUS_DEVICE_NOT_READY);
+        hk::Pnp(fdo, IRP_MN_STOP_DEVICE);
+    }
+    EXPECT_EQ(hk::MapCalls(), 0);
+    EXPECT_TRUE(hk::Accesses().empty());
+}
+
+TEST_F(StartTest, PortRangesAtEitherEndOfThePortSpaceAreServed)
+{
+    hk::ResourceList top;
+    top.Port(0xFFF0, 0x10);
+    ASSERT_EQ(Start(top, top).status, STATUS_SUCCESS);
+    EXPECT_EQ(WriteByte(0xF, 0x11).status, STATUS_SUCCESS);
+    hk::Pnp(fdo, IRP_MN_STOP_DEVICE);
+
+    hk::ResourceList bottom;
+    bottom.Port(0, 4);
+    ASSERT_EQ(Start(bottom, bottom).status, STATUS_SUCCESS);
+    EXPECT_EQ(WriteByte(3, 0x22).status, STATUS_SUCCESS);
+    EXPECT_EQ(hk::Accesses(),
+              (std::vector<hk::Access>{{Kind::PortWrite, 0xFFFF, 0x11}, {Kind::PortWrite, 3, 0x22}}));
+}
+
 class StateTest : public DelvanTest
 {
 };
+
+TEST_F(StateTest, AgreedStopAndRemovalRequestsGoDownMarkedSuccessful)
+{
+    // The bus driver completes what it does not handle with the status the
+    // request carries: without success set here, it would veto each of these.
+    StartPortWindow();
+    for (UCHAR minor :
+         {IRP_MN_QUERY_STOP_DEVICE, IRP_MN_CANCEL_STOP_DEVICE, IRP_MN_QUERY_STOP_DEVICE, IRP_MN_STOP_DEVICE})
+        hk::Pnp(fdo, minor);
+    StartPortWindow();
+    for (UCHAR minor : {IRP_MN_QUERY_REMOVE_DEVICE, IRP_MN_CANCEL_REMOVE_DEVICE, IRP_MN_SURPRISE_REMOVAL,
+                        IRP_MN_REMOVE_DEVICE})
+        hk::Pnp(fdo, minor);
+
+    size_t checked = 0;
+    for (const hk::LowerCall& call : hk::LowerCalls(pdo))
+    {
+        if (call.minor == IRP_MN_START_DEVICE)
+            continue;
+        SCOPED_TRACE(static_cast<int>(call.minor));
+        EXPECT_EQ(call.statusOnArrival, STATUS_SUCCESS);
+        EXPECT_TRUE(call.skipped);
+        checked++;
+    }
+    EXPECT_EQ(checked, 8u);
+}
 
 TEST_F(StateTest, StopThenStartUnmapsOnceAndMapsAgain)
 {
@@ -202,6 +275,8 @@ TEST_F(StateTest, SurpriseRemovalThenRemovalUnmapsOnceAndDeletesTheDevice)
     EXPECT_EQ(hk::Pnp(fdo, IRP_MN_SURPRISE_REMOVAL).status, STATUS_SUCCESS);
     EXPECT_EQ(hk::UnmapCalls(), 1);
     EXPECT_EQ(ReadByte(0).status, STATUS_DEVICE_NOT_CONNECTED);
+    // No caller finds the board once it is gone.
+    EXPECT_FALSE(InterfaceEnabled());
 
     hk::ScriptLower(pdo, IRP_MJ_PNP, IRP_MN_REMOVE_DEVICE, {Mode::Complete, STATUS_SUCCESS, 0});
     hk::Result remove = hk::Pnp(fdo, IRP_MN_REMOVE_DEVICE);
@@ -210,6 +285,7 @@ TEST_F(StateTest, SurpriseRemovalThenRemovalUnmapsOnceAndDeletesTheDevice)
     EXPECT_FALSE(hk::DeviceExists(fdo));
     EXPECT_EQ(pdo->AttachedDevice, nullptr);
     EXPECT_FALSE(InterfaceEnabled());
+    EXPECT_EQ(hk::Interfaces().at(0).stateChanges, 2);
     EXPECT_EQ(hk::OutstandingPoolAllocations(), 0u);
     EXPECT_EQ(LowerPnpCalls(IRP_MN_SURPRISE_REMOVAL), 1u);
     EXPECT_EQ(LowerPnpCalls(IRP_MN_REMOVE_DEVICE), 1u);
@@ -222,6 +298,7 @@ TEST_F(StateTest, RemovalReturnsTheLowerDriversStatus)
     hk::Result remove = hk::Pnp(fdo, IRP_MN_REMOVE_DEVICE);
     EXPECT_EQ(remove.returned, STATUS_DEVICE_BUSY);
     EXPECT_FALSE(hk::DeviceExists(fdo));
+    EXPECT_FALSE(InterfaceEnabled());
 }
 
 TEST_F(StateTest, QueryRemoveWithOpenHandleFailsAndIsNotPassedDown)
@@ -260,6 +337,7 @@ TEST_F(StateTest, QueryStopRefusesNewOpensButStillClosesAndCancelStopResumes)
     StartPortWindow();
     ASSERT_EQ(hk::Create(fdo).status, STATUS_SUCCESS);
     EXPECT_EQ(hk::Pnp(fdo, IRP_MN_QUERY_STOP_DEVICE).status, STATUS_SUCCESS);
+    EXPECT_EQ(StateOf(Extension()), PnpStateStopOrRemovePending);
 
     hk::Result open = hk::Create(fdo);
     EXPECT_EQ(open.status, STATUS_DEVICE_NOT_CONNECTED);
@@ -268,6 +346,7 @@ TEST_F(StateTest, QueryStopRefusesNewOpensButStillClosesAndCancelStopResumes)
     EXPECT_EQ(ReadByte(0).status, STATUS_DEVICE_NOT_CONNECTED);
 
     EXPECT_EQ(hk::Pnp(fdo, IRP_MN_CANCEL_STOP_DEVICE).status, STATUS_SUCCESS);
+    EXPECT_EQ(StateOf(Extension()), PnpStateStarted);
     EXPECT_EQ(hk::Create(fdo).status, STATUS_SUCCESS);
 }
 
@@ -318,6 +397,25 @@ TEST_F(StateTest, RemovalWaitsForADeviceControlRequestInProgress)
     EXPECT_EQ(remove.status, STATUS_SUCCESS);
     EXPECT_EQ(hk::UnmapCalls(), 1);
     EXPECT_FALSE(hk::DeviceExists(fdo));
+}
+
+TEST_F(StateTest, OpenRacingASuccessfulQueryRemoveIsRefused)
+{
+    // The open has found the device serving and is about to count itself in
+    // when the query-remove looks at the open count.
+    StartPortWindow();
+    hk::HoldInterlocked(&Extension()->OpenCount);
+    hk::Result open;
+    hk::Thread opener([&] { open = hk::Create(fdo); });
+    ASSERT_TRUE(hk::WaitForHeldAccesses(1));
+
+    hk::Result query = hk::Pnp(fdo, IRP_MN_QUERY_REMOVE_DEVICE);
+    hk::ReleaseAccesses();
+    opener.Join();
+
+    EXPECT_EQ(query.status, STATUS_SUCCESS);
+    EXPECT_EQ(open.status, STATUS_DEVICE_NOT_CONNECTED);
+    EXPECT_EQ(Extension()->OpenCount, 0);
 }
 
 }  // namespace

@@ -88,6 +88,7 @@ TEST_F(PnpTest, SurpriseRemovalStopsServiceAndRemovalThenDeletesTheLinkOnce)
     const hk::Result surprise = hk::Pnp(device_, IRP_MN_SURPRISE_REMOVAL);
 
     EXPECT_EQ(surprise.status, STATUS_SUCCESS);
+    EXPECT_EQ(StateOf(ExtensionOf(device_)), PnpStateRemoved);
     EXPECT_EQ(hk::LowerCalls(pdo_).back().statusOnArrival, STATUS_SUCCESS);
     EXPECT_EQ(hk::SymbolicLinks().count(kDosLink), 0u);
     EXPECT_EQ(hk::Read(device_, 1).status, STATUS_DEVICE_NOT_READY);
@@ -123,17 +124,36 @@ TEST_F(PnpTest, PowerIsPassedDownAfterStartingTheNextPowerRequest)
     EXPECT_TRUE(calls[0].skipped);
 }
 
-TEST_F(PnpTest, PowerAfterSurpriseRemovalIsRefusedDeletePendingAndNotPassedDown)
+TEST_F(PnpTest, AfterSurpriseRemovalPowerIsSetAsBeforeButQueriesAreRefused)
 {
+    // The stack stays until the removal, and the system's sleep and resume
+    // pass through it: a set-power request must go down as ever.
     ASSERT_EQ(hk::Pnp(device_, IRP_MN_SURPRISE_REMOVAL).status, STATUS_SUCCESS);
+    hk::ScriptLower(pdo_, IRP_MJ_POWER, IRP_MN_SET_POWER, {hk::LowerReply::Mode::Pending, STATUS_SUCCESS});
     const size_t lowerCalls = hk::LowerCalls(pdo_).size();
 
-    const hk::Result result = hk::Power(device_, IRP_MN_SET_POWER);
+    const hk::Result device =
+        hk::Power(device_, IRP_MN_SET_POWER, DevicePowerState, POWER_STATE{.DeviceState = PowerDeviceD3});
+    const hk::Result system = hk::Power(device_, IRP_MN_SET_POWER, SystemPowerState,
+                                        POWER_STATE{.SystemState = PowerSystemSleeping3});
+    const hk::Result query = hk::Power(device_, IRP_MN_QUERY_POWER, SystemPowerState,
+                                       POWER_STATE{.SystemState = PowerSystemSleeping3});
 
-    EXPECT_EQ(result.status, STATUS_DELETE_PENDING);
-    EXPECT_EQ(result.information, 0u);
-    EXPECT_EQ(hk::StartNextPowerIrpCalls(), 1);
-    EXPECT_EQ(hk::LowerCalls(pdo_).size(), lowerCalls);
+    for (const hk::Result& set : {device, system})
+    {
+        EXPECT_EQ(set.returned, STATUS_PENDING);
+        EXPECT_EQ(set.status, STATUS_SUCCESS);
+    }
+    EXPECT_EQ(query.status, STATUS_DELETE_PENDING);
+    EXPECT_EQ(query.information, 0u);
+    EXPECT_EQ(hk::StartNextPowerIrpCalls(), 3);
+    const std::vector<hk::LowerCall> calls = hk::LowerCalls(pdo_);
+    ASSERT_EQ(calls.size(), lowerCalls + 2);
+    for (size_t i = lowerCalls; i < calls.size(); ++i)
+    {
+        EXPECT_EQ(calls[i].minor, IRP_MN_SET_POWER);
+        EXPECT_TRUE(calls[i].skipped);
+    }
 }
 
 TEST_F(PnpTest, SystemControlIsPassedDownUntouchedInEveryState)

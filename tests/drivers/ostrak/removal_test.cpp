@@ -33,7 +33,7 @@ TEST_F(RemovalTest, RemovalWaitsForAReadInProgressAndRefusesNewRequests)
     EXPECT_EQ(hk::LowerCalls(pdo_).size(), 1u);  // the removal has not gone down yet
     const hk::Result lateRead = hk::Read(device_, 1);
     const hk::Result lateOpen = hk::Create(device_);
-    const hk::Result latePower = hk::Power(device_, IRP_MN_SET_POWER);
+    const hk::Result latePower = hk::Power(device_, IRP_MN_QUERY_POWER);
 
     hk::ReleaseAccesses();
     reader.Join();

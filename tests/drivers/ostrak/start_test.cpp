@@ -23,12 +23,33 @@ TEST_F(StartTest, PortAndInterruptStartTakesTheTranslatedPortStart)
     EXPECT_EQ(hk::Accesses(), PortReadAt(kPort));
 }
 
-TEST_F(StartTest, TranslatedPortAboveFourGigabytesUsesItsLow32Bits)
+TEST_F(StartTest, PortTranslatedOutsideThePortSpaceFailsTheStart)
 {
-    ASSERT_EQ(StartAtPort(0x100000000ull + kPort).status, STATUS_SUCCESS);
+    struct Case
+    {
+        const char* what;
+        ULONGLONG start;
+        USHORT flags;
+    };
+    const Case unusable[] = {
+        {"port translated into memory space", kPort, CM_RESOURCE_PORT_MEMORY},
+        {"port just past 0xFFFF", 0x10000, CM_RESOURCE_PORT_IO},
+        {"port above four gigabytes", 0x100000000ull + kPort, CM_RESOURCE_PORT_IO},
+    };
+    for (const Case& c : unusable)
+    {
+        SCOPED_TRACE(c.what);
+        StartResources resources;
+        resources.raw.Port(kRawPort, 8);
+        resources.translated.Port(c.start, 8, c.flags);
+        EXPECT_EQ(Start(resources).status, STATUS_UNSUCCESSFUL);
+        EXPECT_FALSE(Serves());
+    }
+    EXPECT_TRUE(hk::Accesses().empty());
 
+    ASSERT_EQ(StartAtPort(0xFFFF).status, STATUS_SUCCESS);
     ASSERT_TRUE(Serves());
-    EXPECT_EQ(hk::Accesses(), PortReadAt(kPort));
+    EXPECT_EQ(hk::Accesses(), PortReadAt(0xFFFF));
 }
 
 TEST_F(StartTest, LastOfSeveralPortsSetsTheAddressAndDevicePrivateIsSkipped)

@@ -52,7 +52,9 @@
 // IoReleaseRemoveLockAndWaitEx). hk::HoldAccesses() makes every port and
 // register access stop at a gate before it touches anything;
 // hk::WaitForHeldAccesses(n) returns true once n accesses are held there;
-// hk::ReleaseAccesses() lets them all through. A held access checks its
+// hk::ReleaseAccesses() lets them all through. hk::HoldInterlocked(&x)
+// likewise stops the next interlocked operation on x, before it takes effect,
+// at the same gate (counted and released with the accesses). A held access checks its
 // mapping only after the gate, so an unmap that overtakes it is caught. Both
 // waits return false instead of hanging when the count can no longer be
 // reached: every hk::Thread has finished, is blocked or is held, and no lower
@@ -274,6 +276,7 @@ int MapCalls();                   // successful MmMapIoSpace calls
 int UnmapCalls();                 // MmUnmapIoSpace calls that released a mapping
 
 void HoldAccesses();
+void HoldInterlocked(volatile LONG* target);
 bool WaitForHeldAccesses(int count);
 void ReleaseAccesses();
 
