@@ -49,9 +49,6 @@ struct ModeRegister
     uint32_t writable;
 };
 
-constexpr uint32_t kModeStatus = 0x08;
-constexpr uint32_t kStatusArmed = 0x00000001;
-
 constexpr std::array<ModeRegister, 16> kModeRegisters = {{
     {0x0B170001, 0},           // 0x00 chip ID and revision
     {0x00000000, 0x0000FFFF},  // 0x04 control
@@ -65,15 +62,15 @@ constexpr std::array<ModeRegister, 16> kModeRegisters = {{
     {0x00000000, 0x000000FF},  // 0x24 general-purpose pin data
     {0x00000000, 0xFFFFFFFF},  // 0x28 scratch
     {0x00000000, 0xFFFFFFFF},  // 0x2C scratch
-    {0x00004000, 0x00000003},  // 0x30 EEPROM control; bits 15-8 its size in words
+    {0x00004000, 0x00000003},  // 0x30 EEPROM control: CS and SK; DI and DO are wires, see below
     {0x00000000, 0x0000FFFF},  // 0x34 Cadmir control
-    {0x00000000, 0x00000003},  // 0x38 interrupt control
+    {0x00000000, 0x00000001},  // 0x38 interrupt control: INTA enable; the pending bit is live
     {0x00000000, 0},           // 0x3C reserved
 }};
 
-std::optional<size_t> registerIndex(int32_t offset, size_t count)
+std::optional<size_t> registerIndex(uint32_t offset, size_t count)
 {
-    if (offset < 0 || offset % 4 != 0 || static_cast<size_t>(offset / 4) >= count)
+    if (offset % 4 != 0 || offset / 4 >= count)
         return std::nullopt;
     return static_cast<size_t>(offset / 4);
 }
@@ -115,7 +112,7 @@ Board::Board(int32_t chip, const Eeprom& eeprom) : chip_(chip), eeprom_(eeprom)
     config_[0x0C / 4] = 0x00002000;  // latency timer 0x20
     config_[0x10 / 4] = kIoBase + index * 0x100;
     config_[0x14 / 4] = kMemoryBase + index * 0x1000;
-    config_[0x2C / 4] = uint32_t{eeprom_[3]} << 16 | eeprom_[2];
+    config_[0x2C / 4] = uint32_t{eeprom[3]} << 16 | eeprom[2];
     const uint8_t line = index < kInterruptLines.size()
                              ? kInterruptLines[index]
                              : static_cast<uint8_t>(16 + index - kInterruptLines.size());
@@ -124,7 +121,7 @@ Board::Board(int32_t chip, const Eeprom& eeprom) : chip_(chip), eeprom_(eeprom)
         mode_[i] = kModeRegisters[i].reset;
 }
 
-std::optional<uint32_t> Board::readConfig(int32_t offset) const
+std::optional<uint32_t> Board::readConfig(uint32_t offset) const
 {
     const auto index = registerIndex(offset, config_.size());
     if (!index)
@@ -132,7 +129,7 @@ std::optional<uint32_t> Board::readConfig(int32_t offset) const
     return config_[*index];
 }
 
-bool Board::writeConfig(int32_t offset, uint32_t value)
+bool Board::writeConfig(uint32_t offset, uint32_t value)
 {
     const auto index = registerIndex(offset, config_.size());
     if (!index)
@@ -147,42 +144,74 @@ bool Board::writeConfig(int32_t offset, uint32_t value)
     return true;
 }
 
-uint8_t Board::interruptLine() const { return static_cast<uint8_t>(config_[0x3C / 4]); }
-
-std::optional<uint32_t> Board::readMode(int32_t offset) const
+std::optional<uint8_t> Board::readPort(uint32_t offset) const
 {
-    const auto index = registerIndex(offset, mode_.size());
-    if (!index)
+    if (offset >= reg::kBar0Size)
         return std::nullopt;
-    uint32_t value = mode_[*index];
-    if (*index == kModeStatus / 4 && cadmir.armed())
-        value |= kStatusArmed;
+    if (offset == reg::kPortData)
+        return inportLoopback ? outport_ : inport;
+    if (offset == reg::kPortLatch)
+        return outport_;
+    return cadmir_.read(offset);
+}
+
+bool Board::writePort(uint32_t offset, uint8_t value)
+{
+    if (offset >= reg::kBar0Size)
+        return false;
+    if (offset == reg::kPortData)
+        outport_ = value;
+    else
+        cadmir_.write(offset, value);
+    return true;
+}
+
+std::optional<uint32_t> Board::readMemory(uint32_t offset, uint64_t nowNs) const
+{
+    if (offset >= reg::kBar1Size || offset % 4 != 0)
+        return std::nullopt;
+    const auto index = offset / 4;
+    if (index >= mode_.size())
+        return 0;  // the rest of the window decodes to nothing
+    uint32_t value = mode_[index];
+    if (offset == reg::kModeStatus)
+    {
+        value &= ~(reg::kStatusEepromReady | reg::kStatusCounterOpen);
+        if (eeprom_.ready(nowNs))
+            value |= reg::kStatusEepromReady;
+        if (cadmir_.compareOn())
+            value |= reg::kStatusCounterOpen;
+    }
+    if (offset == reg::kModeEeprom && eeprom_.dataOut(nowNs))
+        value |= reg::kEepDo;
+    if (offset == reg::kModeInterrupt && pending_)
+        value |= reg::kIntaPending;
     return value;
 }
 
-bool Board::writeMode(int32_t offset, uint32_t value)
+bool Board::writeMemory(uint32_t offset, uint32_t value, uint64_t nowNs)
 {
-    const auto index = registerIndex(offset, mode_.size());
-    if (!index)
+    if (offset >= reg::kBar1Size || offset % 4 != 0)
         return false;
-    const uint32_t writable = kModeRegisters[*index].writable;
-    mode_[*index] = (mode_[*index] & ~writable) | (value & writable);
+    const auto index = offset / 4;
+    if (index >= mode_.size())
+        return true;
+    const uint32_t writable = kModeRegisters[index].writable;
+    mode_[index] = (mode_[index] & ~writable) | (value & writable);
+    if (offset == reg::kModeEeprom)
+        eeprom_.drive(value & reg::kEepCs, value & reg::kEepSk, value & reg::kEepDi, nowNs);
+    if (offset == reg::kModeInterrupt && (value & reg::kIntaPending))
+        pending_ = false;
     return true;
 }
 
-std::optional<uint16_t> Board::readEeprom(int32_t address) const
+uint64_t Board::advance(uint64_t pulses)
 {
-    if (address < 0 || address >= kEepromWords)
-        return std::nullopt;
-    return eeprom_[address];
-}
-
-bool Board::writeEeprom(int32_t address, uint16_t word)
-{
-    if (address < 0 || address >= kEepromWords)
-        return false;
-    eeprom_[address] = word;
-    return true;
+    const uint64_t matches = cadmir_.advance(pulses);
+    if (matches == 0)
+        return 0;
+    pending_ = true;
+    return (mode_[reg::kModeInterrupt / 4] & reg::kIntaEnable) ? matches : 0;
 }
 
 }  // namespace lumbra

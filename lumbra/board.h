@@ -1,5 +1,6 @@
-// One simulated Tavrin board: the Orvel chip's configuration space, mode registers
-// and EEPROM, the output latch and the Cadmir counter.
+// One simulated Tavrin board at register level: the Orvel chip's configuration space
+// and mode registers, its serial EEPROM, the ports and the Cadmir counter in BAR0, and
+// the INTA line. It answers exactly the accesses a real board would.
 #pragma once
 
 #include <array>
@@ -7,18 +8,20 @@
 #include <optional>
 
 #include "cadmir.h"
+#include "registers.h"
+#include "serial_eeprom.h"
 
 namespace lumbra
 {
 
-inline constexpr uint16_t kVendorId = 0x7A5E;
-inline constexpr uint16_t kDeviceId = 0x0B17;
+using reg::kDeviceId;
+using reg::kVendorId;
 
 class Board
 {
 public:
-    static constexpr int kEepromWords = 64;
-    using Eeprom = std::array<uint16_t, kEepromWords>;
+    static constexpr int kEepromWords = reg::kEepromWords;
+    using Eeprom = SerialEeprom::Words;
 
     // What each board leaves the factory with; words 8 and 9 carry a serial number
     // that tells the chips apart, word 63 makes the 16-bit sum of all words zero.
@@ -28,28 +31,35 @@ public:
     // can be powered up; the chip loads its subsystem IDs from it as it would at reset.
     Board(int32_t chip, const Eeprom& eeprom);
 
-    // Offsets are byte offsets of 32-bit registers; a misaligned or out-of-range one
-    // is refused. Writes to read-only bits are dropped without complaint, as on the bus.
-    std::optional<uint32_t> readConfig(int32_t offset) const;
-    bool writeConfig(int32_t offset, uint32_t value);
-    uint8_t interruptLine() const;
+    // Writes to read-only bits are dropped without complaint, as on the bus; only an
+    // access outside a space or misaligned is refused.
+    std::optional<uint32_t> readConfig(uint32_t offset) const;
+    bool writeConfig(uint32_t offset, uint32_t value);
+    std::optional<uint8_t> readPort(uint32_t offset) const;
+    bool writePort(uint32_t offset, uint8_t value);
+    // The EEPROM's programming time runs on the clock given here.
+    std::optional<uint32_t> readMemory(uint32_t offset, uint64_t nowNs) const;
+    bool writeMemory(uint32_t offset, uint32_t value, uint64_t nowNs);
 
-    std::optional<uint32_t> readMode(int32_t offset) const;
-    bool writeMode(int32_t offset, uint32_t value);
+    // Pulses into the counter; answers the interrupts INTA raised (each compare match is
+    // one, as if every one had been acknowledged in time).
+    uint64_t advance(uint64_t pulses);
 
-    std::optional<uint16_t> readEeprom(int32_t address) const;
-    bool writeEeprom(int32_t address, uint16_t word);
-    void restoreEeprom() { eeprom_ = factoryEeprom(chip_); }
-    const Eeprom& eeprom() const { return eeprom_; }
+    const Eeprom& eeprom() const { return eeprom_.words(); }
+    bool takeEepromChange() { return eeprom_.takeChange(); }
 
-    uint8_t outport = 0;
-    Cadmir cadmir;
+    // What the input port reads.
+    uint8_t inport = 0xA5;
+    bool inportLoopback = false;
 
 private:
     int32_t chip_;
     std::array<uint32_t, 64> config_{};
-    std::array<uint32_t, 16> mode_{};
-    Eeprom eeprom_;
+    std::array<uint32_t, reg::kModeCount> mode_{};
+    SerialEeprom eeprom_;
+    Cadmir cadmir_;
+    uint8_t outport_ = 0;
+    bool pending_ = false;
 };
 
 }  // namespace lumbra

@@ -1,5 +1,6 @@
-// The Cadmir counter beside each Orvel chip: a 24-bit pulse counter with a compare
-// target that reloads itself every `period` pulses and counts the interrupts raised.
+// The Cadmir counter chip beside each simulated Orvel: a 24-bit pulse counter with a
+// compare register that moves itself on by a step at every match, seen through its
+// byte registers in BAR0.
 #pragma once
 
 #include <cstdint>
@@ -10,31 +11,26 @@ namespace lumbra
 class Cadmir
 {
 public:
-    static constexpr uint32_t kMask = 0xFFFFFF;
+    // reg is the offset inside BAR0 (0x10 to 0x1F); other offsets read 0.
+    uint8_t read(uint32_t reg) const;
+    void write(uint32_t reg, uint8_t value);
 
-    uint32_t counter() const { return counter_; }
-    void load(uint32_t value) { counter_ = value & kMask; }
+    // Moves the counter on and answers how many compare matches it passed while the
+    // compare was enabled. Every match moves the compare a step further, so pulses given
+    // at once raise as many matches as the same pulses given one by one.
+    uint64_t advance(uint64_t pulses);
 
-    // Sets the next target `period` pulses ahead and starts the interrupt count afresh.
-    void arm(uint16_t period);
-    void disarm() { period_ = 0; }
-    bool armed() const { return period_ != 0; }
-
-    uint16_t period() const { return period_; }
-    uint32_t target() const { return target_; }
-    uint16_t raised() const { return raised_; }
-
-    // Moves the counter on. Every time it steps onto the target an interrupt is due and
-    // the target moves `period` further; the interrupt is counted only when `counting`
-    // (the interrupt is unmasked), but the target moves either way, as the compare
-    // register reloads whether or not anybody listens.
-    void advance(uint64_t pulses, bool counting);
+    bool compareOn() const;
 
 private:
     uint32_t counter_ = 0;
-    uint32_t target_ = 0;
-    uint16_t period_ = 0;
-    uint16_t raised_ = 0;  // wraps at 16 bits like the status record's field
+    uint32_t preload_ = 0;
+    uint32_t latch_ = 0;
+    uint32_t compare_ = 0;
+    uint16_t step_ = 0;
+    uint8_t mode_ = 0;
+    uint8_t status_ = 0;
+    uint8_t control_ = 0;
 };
 
 }  // namespace lumbra

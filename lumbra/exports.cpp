@@ -1,12 +1,12 @@
 // The library's exported entry points: each takes the one lock and hands over to the
-// simulator method of the same name.
+// session method of the same name.
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <mutex>
 
 #include "lumbra_sim.h"
-#include "simulator.h"
+#include "session.h"
 
 namespace
 {
@@ -27,10 +27,10 @@ lumbra::Host processHost()
 }
 
 // Never destroyed: a call from another thread during process exit must not meet a
-// simulator that static destruction has already taken apart.
-lumbra::Simulator& simulator()
+// session that static destruction has already taken apart.
+lumbra::Session& session()
 {
-    static auto* instance = new lumbra::Simulator(processHost());
+    static auto* instance = new lumbra::Session(processHost());
     return *instance;
 }
 
@@ -40,7 +40,7 @@ lumbra::Simulator& simulator()
     ret LUMBRA_CALL name params                                                                              \
     {                                                                                                        \
         std::lock_guard<std::mutex> hold(gLock);                                                             \
-        return simulator().name args;                                                                        \
+        return session().name args;                                                                          \
     }
 LUMBRA_FUNCTIONS(LUMBRA_DEFINE)
 #undef LUMBRA_DEFINE
@@ -48,11 +48,11 @@ LUMBRA_FUNCTIONS(LUMBRA_DEFINE)
 int16_t LUMBRA_CALL LumbraSimAdvancePulses(int32_t chip, uint32_t pulses)
 {
     std::lock_guard<std::mutex> hold(gLock);
-    return simulator().LumbraSimAdvancePulses(chip, pulses);
+    return session().LumbraSimAdvancePulses(chip, pulses);
 }
 
 void LUMBRA_CALL LumbraSimReset(void)
 {
     std::lock_guard<std::mutex> hold(gLock);
-    simulator().LumbraSimReset();
+    session().LumbraSimReset();
 }

@@ -45,6 +45,7 @@ Settings readSettings(const Getenv& getenv, std::vector<std::string>& warnings)
         readNumber(getenv, "LUMBRA_SIM_INPORT", 0xFF, settings.inport, warnings);
     settings.faults = readText(getenv, "LUMBRA_SIM_FAIL");
     settings.stateFile = readText(getenv, "LUMBRA_SIM_STATE");
+    settings.device = readText(getenv, "LUMBRA_DEVICE");
     return settings;
 }
 

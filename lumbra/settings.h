@@ -20,6 +20,7 @@ struct Settings
     uint32_t pulseHz = 1000;
     std::string faults;
     std::string stateFile;
+    std::string device;  // LUMBRA_DEVICE: empty or "sim", or a "pci" selection
 };
 
 using Getenv = std::function<const char*(const char*)>;

@@ -7,6 +7,7 @@ packages=(
   cmake ninja-build g++ pkg-config git clang-format
   googletest libgtest-dev libgmock-dev
   qt6-base-dev qt6-translations-l10n
+  libpci-dev pciutils
   fonts-ipafont-gothic
   xvfb xauth
   g++-mingw-w64-x86-64-win32 binutils-mingw-w64-x86-64

@@ -6,7 +6,7 @@
 #include <string>
 
 #include "pulse_clock.h"
-#include "simulator.h"
+#include "session.h"
 
 namespace
 {
@@ -68,7 +68,7 @@ protected:
 
     uint64_t now_ = 42 * kSecond;
     std::map<std::string, std::string> env_{{"LUMBRA_SIM_PULSE_HZ", "1000"}};
-    lumbra::Simulator sim_;
+    lumbra::Session sim_;
 };
 
 TEST_F(ClockedSimulator, CountersFollowTheClockOnEveryChip)

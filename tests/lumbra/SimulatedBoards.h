@@ -14,8 +14,8 @@ class SimulatedBoards : public ::testing::Test
 protected:
     void SetUp() override
     {
-        for (const char* name :
-             {"LUMBRA_SIM_CHIPS", "LUMBRA_SIM_INPORT", "LUMBRA_SIM_FAIL", "LUMBRA_SIM_STATE"})
+        for (const char* name : {"LUMBRA_SIM_CHIPS", "LUMBRA_SIM_INPORT", "LUMBRA_SIM_FAIL",
+                                 "LUMBRA_SIM_STATE", "LUMBRA_DEVICE"})
             unsetenv(name);
         // No test may hang on wall-clock time: the counter moves only when stepped.
         setenv("LUMBRA_SIM_PULSE_HZ", "0", 1);
