@@ -1,5 +1,7 @@
 #include "FormLayout.h"
 
+#include "CommandButton.h"
+#include "ListBox.h"
 #include "PictureBox.h"
 #include "SSTab.h"
 #include "fonts.h"
@@ -7,8 +9,6 @@
 #include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
-#include <QListWidget>
-#include <QPushButton>
 #include <QStatusBar>
 #include <cmath>
 
@@ -35,7 +35,7 @@ QWidget* makeControl(const ControlSpec& s, QWidget* parent)
             return l;
         }
         case Ctl::ListBox:
-            return new QListWidget(parent);
+            return new ListBox(parent);
         case Ctl::PictureBox:
             return new PictureBox(parent);
         case Ctl::Panel:
@@ -47,7 +47,7 @@ QWidget* makeControl(const ControlSpec& s, QWidget* parent)
         case Ctl::Frame:
             return new QGroupBox(caption, parent);
         case Ctl::Button:
-            return new QPushButton(caption, parent);
+            return new CommandButton(caption, parent);
         case Ctl::TabControl:
             return new SSTab(2, parent);
         case Ctl::TextBox:

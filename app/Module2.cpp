@@ -1,7 +1,6 @@
 #include "Module2.h"
 
 #include "PictureBox.h"
-#include "Tavrinmain.h"
 #include "start.h"
 
 #include <array>
@@ -57,10 +56,9 @@ void printDataRows(PictureBox* box, int rows, ByteHex byteHex, std::array<QStrin
 
 }  // namespace
 
-void drawRegisterGrid(int16_t shortGrid)
+void drawRegisterGrid(PictureBox* box, int16_t shortGrid)
 {
     AppState& s = app();
-    PictureBox* box = Tavrinmain::instance().picDump;
     const int last = shortGrid != 0 ? 15 : 16;
     startGrid(box);
     box->Print(s.hdrDword);
@@ -70,20 +68,19 @@ void drawRegisterGrid(int16_t shortGrid)
     box->Refresh();
 }
 
-void drawEepromGrids()
+void drawEepromGrids(PictureBox* lower, PictureBox* upper)
 {
     AppState& s = app();
-    Tavrinmain& w = Tavrinmain::instance();
-    startGrid(w.picDump);
-    startGrid(w.picDump2);
-    w.picDump->Print(s.hdrWord);
-    w.picDump2->Print(s.hdrWord);
+    startGrid(lower);
+    startGrid(upper);
+    lower->Print(s.hdrWord);
+    upper->Print(s.hdrWord);
     for (int i = 0; i <= 15; ++i)
-        w.picDump->Print(hexPad(2 * i, 2));
+        lower->Print(hexPad(2 * i, 2));
     for (int i = 0; i <= 15; ++i)
-        w.picDump2->Print(hexPad(2 * (i + 16), 2));
-    printDataRows(w.picDump, 16, regByteHex, s.dumpRows);
-    w.picDump->Refresh();
-    printDataRows(w.picDump2, 16, eepByteHex, s.dumpRows2);
-    w.picDump2->Refresh();
+        upper->Print(hexPad(2 * (i + 16), 2));
+    printDataRows(lower, 16, regByteHex, s.dumpRows);
+    lower->Refresh();
+    printDataRows(upper, 16, eepByteHex, s.dumpRows2);
+    upper->Refresh();
 }

@@ -11,13 +11,15 @@ QString hexPad(int64_t value, int minDigits);
 QString regByteHex(int16_t index);
 QString eepByteHex(int16_t index);
 
-// Redraws picDump from regData: 17 rows (00 to 40) when shortGrid is 0, else 16.
-void drawRegisterGrid(int16_t shortGrid);
-
-// Redraws the two EEPROM halves: words 00-1F on picDump, 20-3F on picDump2.
-void drawEepromGrids();
-
 class PictureBox;
+
+// Redraws the register dump box (the main window's picDump) from regData: 17
+// rows (00 to 40) when shortGrid is 0, else 16.
+void drawRegisterGrid(PictureBox* box, int16_t shortGrid);
+
+// Redraws the two EEPROM halves: words 00-1F on `lower` (picDump), 20-3F on
+// `upper` (picDump2).
+void drawEepromGrids(PictureBox* lower, PictureBox* upper);
 
 // Prints `text` in black with its top-left corner at (x, y): an invisible
 // white point moves the print position there first.

@@ -1,8 +1,10 @@
 #include "Tavrinmain.h"
 
+#include "DumpCursor.h"
 #include "FormLayout.h"
 #include "Module2.h"
 #include "PictureBox.h"
+#include "RegisterBytes.h"
 #include "SSTab.h"
 #include "devctl/Module1.h"
 #include "frmConWr.h"
@@ -15,8 +17,8 @@
 #include "version.h"
 
 #include <QCloseEvent>
+#include <QPointF>
 #include <algorithm>
-#include <cmath>
 #include <optional>
 #include <QGroupBox>
 #include <QLabel>
@@ -78,12 +80,10 @@ Tavrinmain& Tavrinmain::instance()
     return *s_instance;
 }
 
-bool Tavrinmain::exists() { return s_instance != nullptr; }
-
-void Tavrinmain::destroyInstance()
+Tavrinmain::~Tavrinmain()
 {
-    delete s_instance;
-    s_instance = nullptr;
+    if (s_instance == this)
+        s_instance = nullptr;
 }
 
 Tavrinmain::Tavrinmain()
@@ -95,7 +95,7 @@ Tavrinmain::Tavrinmain()
 
     const FormControls c(client, kControls);
     Label1 = c.get<QLabel>("Label1");
-    lstOrvel = c.get<QListWidget>("lstOrvel");
+    lstOrvel = c.get<ListBox>("lstOrvel");
     Picture1 = c.get<QWidget>("Picture1");
     Label3 = c.get<QLabel>("Label3");
     lbloffset = c.get<QLabel>("lbloffset");
@@ -156,7 +156,7 @@ void Tavrinmain::buildMenus()
 // Every connection of the window, each forwarding to its named handler.
 void Tavrinmain::wire()
 {
-    connect(lstOrvel, &QListWidget::itemClicked, this, [this] { lstOrvel_Click(); });
+    connect(lstOrvel, &ListBox::click, this, [this] { lstOrvel_Click(); });
     connect(menuR_Config, &QAction::triggered, this, [this] { menuR_Config_Click(); });
     connect(menuR_Mode, &QAction::triggered, this, [this] { menuR_Mode_Click(); });
     connect(menuR_eep, &QAction::triggered, this, [this] { menuR_eep_Click(); });
@@ -254,18 +254,6 @@ void Tavrinmain::closeEvent(QCloseEvent* e)
 
 // ---- Readers ---------------------------------------------------------------
 
-namespace
-{
-
-// Stores the low `count` bytes of v, least significant first.
-void storeBytes(std::array<uint8_t, 68>& buffer, int at, int32_t v, int count)
-{
-    for (int k = 0; k < count; ++k)
-        buffer[at + k] = uint8_t(uint32_t(v) >> (8 * k));
-}
-
-}  // namespace
-
 // What tells the two register dumps apart; the reading itself is the same.
 struct RegisterDump
 {
@@ -319,9 +307,9 @@ void Tavrinmain::readRegisters(const RegisterDump& dump)
             setStatus(QString::fromUtf8(dump.failure));
             return;
         }
-        storeBytes(s.regData, 4 * i, v, 4);
+        storeBytes(std::span(s.regData).subspan(4 * i, 4), v);
     }
-    drawRegisterGrid(dump.shortGrid);
+    drawRegisterGrid(picDump, dump.shortGrid);
     setStatus(QString::fromUtf8(dump.success));
     lbloffset->clear();
     lbldata->clear();
@@ -346,11 +334,11 @@ void Tavrinmain::readEeprom()
             return;
         }
         if (i < 32)
-            storeBytes(s.regData, 2 * i, v, 2);
+            storeBytes(std::span(s.regData).subspan(2 * i, 2), v);
         else
-            storeBytes(s.eepData, 2 * (i - 32), v, 2);
+            storeBytes(std::span(s.eepData).subspan(2 * (i - 32), 2), v);
     }
-    drawEepromGrids();
+    drawEepromGrids(picDump, picDump2);
     setStatus(QStringLiteral("EEPROM読み込み成功"));
     lbloffset->clear();
     lbldata->clear();
@@ -364,19 +352,22 @@ namespace
 
 constexpr uint32_t kCursorFill = 0x00FF00;
 
-// Integer division of a coordinate by a cell, the coordinate first rounded
-// to the nearest whole number with halves to even.
-int cellOf(float v, int cell) { return int(std::nearbyint(v)) / cell; }
-
-// Paints the cursor cell white again and reprints the row it covered. The
-// EEPROM and mode grids have no row 17, so nothing is reprinted there.
-void eraseCursor(PictureBox* box, const std::array<QString, 18>& rows, bool noRow17)
+// The cursor arithmetic for the dump that is shown now.
+DumpCursor shownCursor()
 {
     const AppState& s = app();
-    const int width = s.dumpKind == 2 ? 5 : 2;
+    return DumpCursor{s.dumpKind, s.cellWidth, s.cellHeight};
+}
+
+// Paints the cursor cell white again and, when `reprint`, prints the row it
+// covered once more.
+void eraseCursor(PictureBox* box, const std::array<QString, 18>& rows, bool reprint)
+{
+    const AppState& s = app();
+    const int width = shownCursor().boxCells();
     box->setForeColor(kWhite);
     box->FillBox(s.cursorX, s.cursorY, s.cursorX + width * s.cellWidth, s.cursorY + s.cellHeight, kWhite);
-    if (noRow17 && s.cursorY == 17.0f * s.cellHeight)
+    if (!reprint)
         return;
     printAt(box, 3.0 * s.cellWidth, s.cursorY, rows[int(s.cursorY / s.cellHeight) - 1]);
 }
@@ -389,9 +380,9 @@ void Tavrinmain::SSTab1_Click(int previousTab)
     if (s.firstCursor == 0)
     {
         if (previousTab == 0)
-            eraseCursor(picDump, s.dumpRows, s.dumpKind == 1 || s.dumpKind == 2);
+            eraseCursor(picDump, s.dumpRows, shownCursor().reprintsRowAt(s.cursorY));
         else
-            eraseCursor(picDump2, s.dumpRows2, false);
+            eraseCursor(picDump2, s.dumpRows2, true);
     }
     lbloffset->clear();
     lbldata->clear();
@@ -400,75 +391,33 @@ void Tavrinmain::SSTab1_Click(int previousTab)
 void Tavrinmain::picDump_MouseDown(int, int, float x, float y) { moveDumpCursor(x, y, 0); }
 void Tavrinmain::picDump2_MouseDown(int, int, float x, float y) { moveDumpCursor(x, y, 1); }
 
-namespace
-{
-
-// Where an arrow key sends the cursor; Left and Up step one cell and leave the
-// snapping to moveDumpCursor. Other keys go nowhere.
-bool arrowTarget(int keyCode, float& x, float& y)
-{
-    const AppState& s = app();
-    x = s.cursorX;
-    y = s.cursorY;
-    switch (keyCode)
-    {
-        case vbKeyLeft:
-            x -= s.cellWidth;
-            return true;
-        case vbKeyUp:
-            y -= s.cellHeight;
-            return true;
-        case vbKeyRight:
-            x += (s.dumpKind == 2 ? 6 : 3) * s.cellWidth;
-            return true;
-        case vbKeyDown:
-            y += s.cellHeight;
-            return true;
-        default:
-            return false;
-    }
-}
-
-}  // namespace
-
 void Tavrinmain::picDump_KeyDown(int keyCode, int)
 {
-    float x, y;
-    if (arrowTarget(keyCode, x, y))
-        moveDumpCursor(x, y, 0);
+    if (const std::optional<QPointF> to = shownCursor().arrowTarget(keyCode, app().cursorX, app().cursorY))
+        moveDumpCursor(float(to->x()), float(to->y()), 0);
 }
 
 void Tavrinmain::picDump2_KeyDown(int keyCode, int)
 {
-    float x, y;
-    if (arrowTarget(keyCode, x, y))
-        moveDumpCursor(x, y, 1);
+    if (const std::optional<QPointF> to = shownCursor().arrowTarget(keyCode, app().cursorX, app().cursorY))
+        moveDumpCursor(float(to->x()), float(to->y()), 1);
 }
 
 void Tavrinmain::moveDumpCursor(float x, float y, int16_t which)
 {
     AppState& s = app();
+    const DumpCursor cursor = shownCursor();
     PictureBox* box = which != 0 ? picDump2 : picDump;
     const bool eeprom = s.dumpKind == 2;
     const std::array<QString, 18>& rows = (eeprom && which != 0) ? s.dumpRows2 : s.dumpRows;
-    const int maxRow = s.dumpKind == 0 ? 17 : 16;
-    const int width = eeprom ? 5 : 2;
+    const int width = cursor.boxCells();
 
     if (s.firstCursor == 0)
-        eraseCursor(box, rows, s.dumpKind == 1 || s.dumpKind == 2);
+        eraseCursor(box, rows, cursor.reprintsRowAt(s.cursorY));
 
-    int col = cellOf(x, s.cellWidth);
-    int row = cellOf(y, s.cellHeight);
-    // Snap back to the start of the cursor column; the remainder carries the
-    // sign of col - 3, so a column left of the data never snaps rightwards.
-    const int step = eeprom ? 6 : 3;
-    const int r = (col - 3) % step;
-    if (r != 0)
-        col -= r;
-    col = std::clamp(col, 3, eeprom ? 9 : 12);
-    row = std::clamp(row, 1, maxRow);
-
-    s.cursorX = float(col * s.cellWidth);
+    const QPoint cell = cursor.cellAt(x, y);
+    const int row = cell.y();
+    s.cursorX = float(cell.x() * s.cellWidth);
     s.cursorY = float(row * s.cellHeight);
 
     box->setForeColor(kGreen);
@@ -476,19 +425,18 @@ void Tavrinmain::moveDumpCursor(float x, float y, int16_t which)
                  kCursorFill);
     printAt(box, 3.0 * s.cellWidth, s.cursorY, rows[row - 1]);
 
+    s.editAddr = cursor.editAddress(cell, which != 0);
     if (!eeprom)
     {
-        s.editAddr = 4 * (row - 1) + 3 - (col - 3) / 3;
         s.editData = s.regData[s.editAddr];
         lbloffset->setText(hexPad(s.editAddr, 2));
         lbldata->setText(hexPad(s.editData, 2));
     }
     else
     {
-        const int word = 2 * (row - 1) + 1 - (col - 3) / 6 + (which != 0 ? 32 : 0);
+        const int word = s.editAddr;
         const int value = which != 0 ? s.eepData[2 * word + 1 - 64] * 256 + s.eepData[2 * word - 64]
                                      : s.regData[2 * word + 1] * 256 + s.regData[2 * word];
-        s.editAddr = word;
         s.editData = value;
         lbloffset->setText(hexPad(word, 2));
         lbldata->setText(hexPad(value, 4));
@@ -501,13 +449,13 @@ void Tavrinmain::picDump_DblClick()
     switch (app().dumpKind)
     {
         case 0:
-            frmConWr::showModal();
+            frmConWr::showModal(*this);
             break;
         case 1:
-            frmModeWr::showModal();
+            frmModeWr::showModal(*this);
             break;
         case 2:
-            frmEepWr::showModal();
+            frmEepWr::showModal(*this);
             break;
         default:
             break;
@@ -517,7 +465,7 @@ void Tavrinmain::picDump_DblClick()
 void Tavrinmain::picDump2_DblClick()
 {
     if (app().dumpKind == 2)
-        frmEepWr::showModal();
+        frmEepWr::showModal(*this);
 }
 
 // ---- Board I/O panel -------------------------------------------------------
@@ -596,7 +544,7 @@ void Tavrinmain::btnCntRd_Click()
              QStringLiteral("カウンタ値読み込み失敗"));
 }
 
-void Tavrinmain::picOutp_DblClick() { frmOutpWr::showModal(); }
+void Tavrinmain::picOutp_DblClick() { frmOutpWr::showModal(*this); }
 
 // The interrupt is unmasked whatever the open returned: the library masks it
 // only on close and at exit, so a failed reopen must not leave a running

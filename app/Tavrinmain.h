@@ -1,5 +1,19 @@
 #pragma once
 
+// How the program fits together. start::Main (start.cpp) fills the
+// process-wide state (AppState, reached through app()), creates this window,
+// opens the board library through the table in devctl/Module1 and lists the
+// chips; from then on everything runs from this window's events, one handler
+// at a time on the window thread. The window owns the device list, the two
+// dump boxes, the cursor readout, the board I/O panel and the status line; its
+// readers fill regData/eepData and redraw the dumps with Module2's grid
+// routines, and DumpCursor does the cursor arithmetic that its handlers then
+// paint. The dialogs (the four write dialogs built on WriteDialog,
+// frmIntrStat, version) are modal; each is handed this window to act on, and
+// only start-up reaches the window through instance(). Every board operation
+// is one library call whose outcome becomes one text on the status line.
+
+#include "ListBox.h"
 #include "PictureBox.h"
 #include "SSTab.h"
 
@@ -9,7 +23,6 @@ class QAction;
 class QGroupBox;
 class QLabel;
 class QLineEdit;
-class QListWidget;
 class QPushButton;
 class QStatusBar;
 struct RegisterDump;
@@ -20,10 +33,10 @@ class Tavrinmain : public QMainWindow
 {
     Q_OBJECT
 public:
-    // The first reference creates the window, hidden.
+    // The first reference creates the window, hidden. Only start-up reaches
+    // the window this way; everything else is handed the window it works on.
     static Tavrinmain& instance();
-    static bool exists();
-    static void destroyInstance();
+    ~Tavrinmain() override;
 
     // Panel 1 of the status bar: each board operation's outcome.
     void setStatus(const QString& text);
@@ -72,7 +85,7 @@ public:
 
     // Controls.
     QLabel* Label1;
-    QListWidget* lstOrvel;
+    ListBox* lstOrvel;
     QWidget* Picture1;
     QLabel* Label3;
     QLabel* lbloffset;

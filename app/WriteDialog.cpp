@@ -103,9 +103,9 @@ void HexField::stepDigit(int by)
     showDigit(digitPos_);
 }
 
-void reportWrite(bool written, bool allReadBack, const char* writeFailed, const char* succeeded)
+void reportWrite(Tavrinmain& w, bool written, bool allReadBack, const char* writeFailed,
+                 const char* succeeded)
 {
-    Tavrinmain& w = Tavrinmain::instance();
     if (!written)
         w.setStatus(QString::fromUtf8(writeFailed));
     else if (allReadBack)
@@ -125,9 +125,9 @@ const ControlSpec kAddressedWriteLayout[6] = {
 };
 // clang-format on
 
-WriteDialog::WriteDialog(const QString& caption, int clientWidth, int clientHeight,
+WriteDialog::WriteDialog(Tavrinmain& main, const QString& caption, int clientWidth, int clientHeight,
                          std::span<const ControlSpec> layout, FieldShape shape)
-    : QDialog(nullptr), field_(shape)
+    : QDialog(nullptr), main_(main), field_(shape)
 {
     setWindowTitle(caption);
     setClientSizeTwips(this, clientWidth, clientHeight);
@@ -138,10 +138,8 @@ WriteDialog::WriteDialog(const QString& caption, int clientWidth, int clientHeig
     picData = c.get<PictureBox>("picData");
     btnWrite = c.get<QPushButton>("btnWrite");
     btnCansel = c.get<QPushButton>("btnCansel");
-    // None of the forms has a default button: Enter must not write behind the
-    // user's back.
-    btnWrite->setAutoDefault(false);
-    btnCansel->setAutoDefault(false);
+    // None of the forms has a default button: Enter presses only the button
+    // that has the focus, never 書き込み behind the user's back.
 }
 
 void WriteDialog::setTabIndexOrder(std::initializer_list<QWidget*> order)

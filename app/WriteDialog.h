@@ -11,6 +11,7 @@
 #include <span>
 
 class QLabel;
+class Tavrinmain;
 
 // What the four write dialogs (frmConWr, frmModeWr, frmEepWr, frmOutpWr) share:
 // the hex entry field, the way they print a value into a box, their frame and
@@ -76,10 +77,11 @@ private:
     int16_t digitPos_ = 0;  // 0 none, 1 the leftmost digit
 };
 
-// Ends a write on the main window: the final status text, then the cursor
+// Ends a write on the main window `w`: the final status text, then the cursor
 // readout emptied. A failed write is never reported as success, and after a
 // failed read-back the read failure text already on the line stays.
-void reportWrite(bool written, bool allReadBack, const char* writeFailed, const char* succeeded);
+void reportWrite(Tavrinmain& w, bool written, bool allReadBack, const char* writeFailed,
+                 const char* succeeded);
 
 // Layout of the three dialogs with an address box (frmConWr, frmModeWr,
 // frmEepWr): one design, three captions.
@@ -103,7 +105,9 @@ public:
     QPushButton* btnCansel = nullptr;
 
 protected:
-    WriteDialog(const QString& caption, int clientWidth, int clientHeight,
+    // `main` is the window whose chip, status line, readout and dump the
+    // dialog works on; it is not the dialog's owner.
+    WriteDialog(Tavrinmain& main, const QString& caption, int clientWidth, int clientHeight,
                 std::span<const ControlSpec> layout, FieldShape shape);
 
     // Keyboard order, lowest tab index first; the first control has the focus
@@ -114,15 +118,16 @@ protected:
     void loadAddressAndValue(int32_t address, int32_t value);
     void unload();
 
+    Tavrinmain& main_;
     HexField field_;
 };
 
 // Loads a fresh `Form`, runs it modally with no owner and unloads it when it
 // closes.
 template <class Form>
-void runModal()
+void runModal(Tavrinmain& main)
 {
-    Form form;
+    Form form(main);
     form.Form_Load();
     form.exec();
 }

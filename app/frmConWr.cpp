@@ -1,6 +1,7 @@
 #include "frmConWr.h"
 
 #include "Module2.h"
+#include "RegisterBytes.h"
 #include "Tavrinmain.h"
 #include "start.h"
 
@@ -21,10 +22,11 @@ const RegisterBank kConfigBank = {
 
 }  // namespace
 
-void frmConWr::showModal() { runModal<frmConWr>(); }
+void frmConWr::showModal(Tavrinmain& main) { runModal<frmConWr>(main); }
 
-frmConWr::frmConWr()
-    : WriteDialog(QStringLiteral("コンフィグレジスタ書き込み"), 3900, 1170, kAddressedWriteLayout, kByteField)
+frmConWr::frmConWr(Tavrinmain& main)
+    : WriteDialog(main, QStringLiteral("コンフィグレジスタ書き込み"), 3900, 1170, kAddressedWriteLayout,
+                  kByteField)
 {
     setTabIndexOrder({picAdr, btnWrite, btnCansel, picData});
     wireWriteDialog(this);
@@ -34,7 +36,7 @@ void frmConWr::Form_Load() { loadAddressAndValue(app().editAddr, app().editData)
 
 void frmConWr::btnWrite_Click()
 {
-    writeRegisterByte(kConfigBank, field_.dataValue());
+    writeRegisterByte(main_, kConfigBank, field_.dataValue());
     unload();
 }
 
@@ -47,22 +49,28 @@ void frmConWr::selectDigit(float x, float) { field_.selectDigit(x); }
 void frmConWr::incDigit() { field_.incDigit(); }
 void frmConWr::decDigit() { field_.decDigit(); }
 
+// The other three bytes of the register come from the chip itself, read just
+// before the write: the dump buffer may still hold another chip's bytes (after
+// a read that failed part-way), and writing those back would corrupt the chip.
 // A register that fails to read back keeps the bytes it had: whatever the
 // library left in the out-variable belongs to no register, and storing it
 // would show another register's value in that row.
-void writeRegisterByte(const RegisterBank& bank, int32_t newByte)
+void writeRegisterByte(Tavrinmain& w, const RegisterBank& bank, int32_t newByte)
 {
     AppState& s = app();
-    Tavrinmain& w = Tavrinmain::instance();
     const int32_t chip = w.chipNumber();
     const int32_t base = s.editAddr - s.editAddr % 4;
 
+    int32_t current = 0;
+    if ((Module1::lib.*bank.read)(chip, base, &current) == 0)
+    {
+        reportWrite(w, false, false, bank.writeFailed, bank.written);
+        return;
+    }
     std::array<uint8_t, 4> bytes;
-    for (int k = 0; k < 4; ++k)
-        bytes[k] = s.regData[base + k];
+    storeBytes(bytes, current);
     bytes[s.editAddr % 4] = uint8_t(newByte);
-    const uint32_t value =
-        uint32_t(bytes[3]) << 24 | uint32_t(bytes[2]) << 16 | uint32_t(bytes[1]) << 8 | bytes[0];
+    const uint32_t value = packBytes(bytes);
     const bool written = (Module1::lib.*bank.write)(chip, base, int32_t(value)) != 0;
 
     bool allRead = true;
@@ -75,9 +83,8 @@ void writeRegisterByte(const RegisterBank& bank, int32_t newByte)
             allRead = false;
             continue;
         }
-        for (int k = 0; k < 4; ++k)
-            s.regData[4 * i + k] = uint8_t(uint32_t(r) >> (8 * k));
+        storeBytes(std::span(s.regData).subspan(4 * i, 4), r);
     }
-    drawRegisterGrid(bank.shortGrid);
-    reportWrite(written, allRead, bank.writeFailed, bank.written);
+    drawRegisterGrid(w.picDump, bank.shortGrid);
+    reportWrite(w, written, allRead, bank.writeFailed, bank.written);
 }

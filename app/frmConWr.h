@@ -9,9 +9,9 @@ class frmConWr : public WriteDialog
     Q_OBJECT
 public:
     // Loads the dialog, runs it modally and unloads it when it closes.
-    static void showModal();
+    static void showModal(Tavrinmain& main);
 
-    frmConWr();
+    explicit frmConWr(Tavrinmain& main);
 
     void Form_Load();
     void btnWrite_Click();
@@ -37,7 +37,8 @@ struct RegisterBank
     const char* written;
 };
 
-// Writes the register that holds byte `editAddr` with that byte replaced by
-// `newByte`, reads the whole bank back into regData, redraws the dump and
-// empties the cursor readout.
-void writeRegisterByte(const RegisterBank& bank, int32_t newByte);
+// Reads the register that holds byte `editAddr` from the chip selected in `w`, writes it back
+// with that byte replaced by `newByte`, reads the whole bank back into regData,
+// redraws the dump and empties the cursor readout. When the first read fails
+// nothing is written or re-read: the write is reported as failed.
+void writeRegisterByte(Tavrinmain& w, const RegisterBank& bank, int32_t newByte);

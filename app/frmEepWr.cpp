@@ -1,15 +1,16 @@
 #include "frmEepWr.h"
 
 #include "Module2.h"
+#include "RegisterBytes.h"
 #include "Tavrinmain.h"
 #include "devctl/Module1.h"
 #include "start.h"
 
-void frmEepWr::showModal() { runModal<frmEepWr>(); }
+void frmEepWr::showModal(Tavrinmain& main) { runModal<frmEepWr>(main); }
 
 // Laid out as frmConWr is; the keyboard follows the controls from left to right.
-frmEepWr::frmEepWr()
-    : WriteDialog(QStringLiteral("EEPROM書き込み"), 3900, 1170, kAddressedWriteLayout, kWordField)
+frmEepWr::frmEepWr(Tavrinmain& main)
+    : WriteDialog(main, QStringLiteral("EEPROM書き込み"), 3900, 1170, kAddressedWriteLayout, kWordField)
 {
     setTabIndexOrder({picAdr, picData, btnWrite, btnCansel});
     wireWriteDialog(this);
@@ -23,7 +24,7 @@ void frmEepWr::Form_Load() { loadAddressAndValue(app().editAddr, app().editData)
 void frmEepWr::btnWrite_Click()
 {
     AppState& s = app();
-    const int32_t chip = Tavrinmain::instance().chipNumber();
+    const int32_t chip = main_.chipNumber();
     const bool written = Module1::lib.OrvelWriteEep(chip, s.editAddr, field_.dataValue()) != 0;
 
     bool allRead = true;
@@ -32,16 +33,15 @@ void frmEepWr::btnWrite_Click()
         int32_t word = 0;
         if (Module1::lib.OrvelReadEep(chip, a, &word) == 0)
         {
-            Tavrinmain::instance().setStatus(QStringLiteral("EEPROM読み込み失敗"));
+            main_.setStatus(QStringLiteral("EEPROM読み込み失敗"));
             allRead = false;
             continue;
         }
         std::array<uint8_t, 68>& buffer = a < 32 ? s.regData : s.eepData;
-        buffer[2 * (a % 32)] = uint8_t(word);
-        buffer[2 * (a % 32) + 1] = uint8_t(word >> 8);
+        storeBytes(std::span(buffer).subspan(2 * (a % 32), 2), word);
     }
-    drawEepromGrids();
-    reportWrite(written, allRead, "EEPROM書き込み失敗", "EEPROM読み込み成功");
+    drawEepromGrids(main_.picDump, main_.picDump2);
+    reportWrite(main_, written, allRead, "EEPROM書き込み失敗", "EEPROM読み込み成功");
     unload();
 }
 

@@ -8,9 +8,9 @@ class frmEepWr : public WriteDialog
     Q_OBJECT
 public:
     // Loads the dialog, runs it modally and unloads it when it closes.
-    static void showModal();
+    static void showModal(Tavrinmain& main);
 
-    frmEepWr();
+    explicit frmEepWr(Tavrinmain& main);
 
     void Form_Load();
     void btnWrite_Click();

@@ -3,6 +3,7 @@
 #include "FormLayout.h"
 #include "Module2.h"
 #include "PictureBox.h"
+#include "RegisterBytes.h"
 #include "devctl/Module1.h"
 
 #include <QLabel>
@@ -35,13 +36,9 @@ constexpr ControlSpec kControls[] = {
 };
 // clang-format on
 
-// Fields of the record are little-endian.
 unsigned littleEndian(const std::array<uint8_t, LUMBRA_INTR_RECORD_SIZE>& record, int at, int bytes)
 {
-    unsigned v = 0;
-    for (int k = bytes - 1; k >= 0; --k)
-        v = v * 256 + record[at + k];
-    return v;
+    return packBytes(std::span(record).subspan(at, bytes));
 }
 
 }  // namespace

@@ -19,11 +19,12 @@ const RegisterBank kModeBank = {
 
 }  // namespace
 
-void frmModeWr::showModal() { runModal<frmModeWr>(); }
+void frmModeWr::showModal(Tavrinmain& main) { runModal<frmModeWr>(main); }
 
 // The labels come first in the tab order but take no focus, so picAdr has it.
-frmModeWr::frmModeWr()
-    : WriteDialog(QStringLiteral("モードレジスタ書き込み"), 3900, 1170, kAddressedWriteLayout, kByteField)
+frmModeWr::frmModeWr(Tavrinmain& main)
+    : WriteDialog(main, QStringLiteral("モードレジスタ書き込み"), 3900, 1170, kAddressedWriteLayout,
+                  kByteField)
 {
     setTabIndexOrder({picAdr, picData, btnWrite, btnCansel});
     wireWriteDialog(this);
@@ -33,7 +34,7 @@ void frmModeWr::Form_Load() { loadAddressAndValue(app().editAddr, app().editData
 
 void frmModeWr::btnWrite_Click()
 {
-    writeRegisterByte(kModeBank, field_.dataValue());
+    writeRegisterByte(main_, kModeBank, field_.dataValue());
     unload();
 }
 

@@ -8,9 +8,9 @@ class frmModeWr : public WriteDialog
     Q_OBJECT
 public:
     // Loads the dialog, runs it modally and unloads it when it closes.
-    static void showModal();
+    static void showModal(Tavrinmain& main);
 
-    frmModeWr();
+    explicit frmModeWr(Tavrinmain& main);
 
     void Form_Load();
     void btnWrite_Click();

@@ -19,10 +19,11 @@ constexpr ControlSpec kControls[] = {
 
 }  // namespace
 
-void frmOutpWr::showModal() { runModal<frmOutpWr>(); }
+void frmOutpWr::showModal(Tavrinmain& main) { runModal<frmOutpWr>(main); }
 
 // picData comes first, so keys act on the field as soon as the dialog opens.
-frmOutpWr::frmOutpWr() : WriteDialog(QStringLiteral("出力ポート書き込み"), 2640, 1170, kControls, kByteField)
+frmOutpWr::frmOutpWr(Tavrinmain& main)
+    : WriteDialog(main, QStringLiteral("出力ポート書き込み"), 2640, 1170, kControls, kByteField)
 {
     setTabIndexOrder({picData, btnCansel, btnWrite});
     wireWriteDialog(this);
@@ -34,7 +35,7 @@ void frmOutpWr::Form_Load() { field_.load(picData, app().outpValue); }
 void frmOutpWr::btnWrite_Click()
 {
     AppState& s = app();
-    Tavrinmain& w = Tavrinmain::instance();
+    Tavrinmain& w = main_;
     const uint8_t value = uint8_t(field_.dataValue());
     if (Module1::lib.TavrinWriteOutport(w.chipNumber(), value) != 0)
     {

@@ -21,6 +21,6 @@ int main(int argc, char* argv[])
     int code = 1;
     if (start::Main())
         code = a.exec();
-    Tavrinmain::destroyInstance();
+    delete &Tavrinmain::instance();
     return code;
 }

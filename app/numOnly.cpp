@@ -94,6 +94,10 @@ bool NumBoxEvents::eventFilter(QObject* watched, QEvent* event)
                 return false;
             if (key->key() == Qt::Key_Tab || key->key() == Qt::Key_Backtab)
                 return false;
+            // Delete edits like the arrows do; the platform gives it the text
+            // U+007F, but it types no character, so the filter never sees it.
+            if (key->key() == Qt::Key_Delete)
+                return false;
             return typed(key->text());
         }
         default:

@@ -34,12 +34,6 @@ void setEndFunction(EndFunction fn)
 
 void endProgram(int code) { endFunction(code); }
 
-void resetForTest()
-{
-    Tavrinmain::destroyInstance();
-    app() = AppState{};
-}
-
 bool Main()
 {
     AppState& s = app();
@@ -61,7 +55,7 @@ bool Main()
 
     s.hdrDword = QStringLiteral("   +3 +2 +1 +0");
     s.hdrWord = QStringLiteral("    +1    +0  ");
-    drawRegisterGrid(0);
+    drawRegisterGrid(w.picDump, 0);
 
     if (Module1::lib.PciOpenDevice() == 0)
     {

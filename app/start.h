@@ -50,8 +50,4 @@ using EndFunction = void (*)(int code);
 void setEndFunction(EndFunction fn);
 void endProgram(int code);
 
-// Gives the state its zero values and forgets the main window, so a test can
-// start the program again in the same process.
-void resetForTest();
-
 }  // namespace start

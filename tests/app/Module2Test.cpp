@@ -3,6 +3,8 @@
 
 #include "Module2.h"
 
+#include <functional>
+
 class DumpGrid : public AppFixture
 {
 protected:
@@ -29,7 +31,7 @@ TEST_F(DumpGrid, RegisterIsShownMostSignificantByteFirst)
 {
     setRegister(0, 0x12345678);
     setRegister(1, 0x000000AB);
-    drawRegisterGrid(0);
+    drawRegisterGrid(w->picDump, 0);
     EXPECT_EQ(app().dumpRows[0], QStringLiteral("12 34 56 78"));
     EXPECT_EQ(app().dumpRows[1], QStringLiteral("00 00 00 AB"));
 }
@@ -47,20 +49,13 @@ TEST_F(DumpGrid, ByteBelowSixteenKeepsItsLeadingZero)
 TEST_F(DumpGrid, ShortGridDrawsSixteenRowsAndWipesTheOldSeventeenth)
 {
     setRegister(16, 0xDEADBEEF);
-    drawRegisterGrid(0);
+    drawRegisterGrid(w->picDump, 0);
     ASSERT_TRUE(rowInked(w->picDump, 17));
-    drawRegisterGrid(1);
+    drawRegisterGrid(w->picDump, 1);
     EXPECT_TRUE(rowInked(w->picDump, 16));
     EXPECT_FALSE(rowInked(w->picDump, 17));
     // The text of the earlier 17-row drawing stays in the row store.
     EXPECT_EQ(app().dumpRows[16], QStringLiteral("DE AD BE EF"));
-}
-
-TEST_F(DumpGrid, RowAddressesRunInStepsOfFour)
-{
-    EXPECT_EQ(hexPad(4 * 16, 2), QStringLiteral("40"));
-    EXPECT_EQ(hexPad(0xC, 2), QStringLiteral("0C"));
-    EXPECT_EQ(hexPad(0x3C, 2), QStringLiteral("3C"));
 }
 
 TEST_F(DumpGrid, HexPadShowsNegativeValuesAsTheirBitPattern)
@@ -78,7 +73,7 @@ TEST_F(DumpGrid, EepromWordsShowHighByteFirstOddWordLeft)
     // word 0x3F = 0x1234 lives at the end of eepData
     app().eepData[62] = 0x34;
     app().eepData[63] = 0x12;
-    drawEepromGrids();
+    drawEepromGrids(w->picDump, w->picDump2);
     EXPECT_EQ(app().dumpRows[0], QStringLiteral("BE EF 00 00"));
     EXPECT_EQ(app().dumpRows2[15], QStringLiteral("12 34 00 00"));
     EXPECT_TRUE(rowInked(w->picDump2, 16));
@@ -87,18 +82,47 @@ TEST_F(DumpGrid, EepromWordsShowHighByteFirstOddWordLeft)
 
 TEST_F(DumpGrid, DrawingLeavesBlackCopyPenForTheCursor)
 {
-    drawEepromGrids();
+    drawEepromGrids(w->picDump, w->picDump2);
     EXPECT_EQ(w->picDump->foreColor() & 0xFFFFFF, kBlack);
     EXPECT_EQ(w->picDump2->foreColor() & 0xFFFFFF, kBlack);
     EXPECT_EQ(w->picDump->drawMode(), kCopyPen);
-    drawRegisterGrid(0);
+    drawRegisterGrid(w->picDump, 0);
     EXPECT_EQ(w->picDump->foreColor() & 0xFFFFFF, kBlack);
 }
 
-TEST_F(DumpGrid, HeaderIsGreenAndSitsOnLineZero)
+// The header on line 0 and the row addresses down column 0, in green, on each
+// grid; no address below the last row.
+TEST_F(DumpGrid, HeaderAndRowAddressesArePrintedGreenAtTheirLines)
 {
-    drawRegisterGrid(0);
+    struct Grid
+    {
+        const char* what;
+        std::function<void()> draw;
+        PictureBox* box;
+        const char* header;
+        int rows, first, step;
+    };
+    const Grid grids[] = {
+        {"registers", [this] { drawRegisterGrid(w->picDump, 0); }, w->picDump, "   +3 +2 +1 +0", 17, 0x00, 4},
+        {"mode registers", [this] { drawRegisterGrid(w->picDump, 1); }, w->picDump, "   +3 +2 +1 +0", 16,
+         0x00, 4},
+        {"EEPROM lower", [this] { drawEepromGrids(w->picDump, w->picDump2); }, w->picDump, "    +1    +0  ",
+         16, 0x00, 2},
+        {"EEPROM upper", [this] { drawEepromGrids(w->picDump, w->picDump2); }, w->picDump2, "    +1    +0  ",
+         16, 0x20, 2},
+    };
     const AppState& s = app();
-    EXPECT_TRUE(cellHasColour(w->picDump, 3 * s.cellWidth, 0, 11 * s.cellWidth, s.cellHeight, kGreen));
-    EXPECT_FALSE(cellHasColour(w->picDump, 3 * s.cellWidth, 0, 11 * s.cellWidth, s.cellHeight, kBlack));
+    for (const Grid& g : grids)
+    {
+        g.draw();
+        EXPECT_TRUE(printedAt(g.box, 0, 0, QString::fromLatin1(g.header), kGreen)) << g.what;
+        for (int r = 1; r <= g.rows; ++r)
+        {
+            const QString address = QString::asprintf("%02X", g.first + g.step * (r - 1));
+            EXPECT_TRUE(printedAt(g.box, 0, r * s.cellHeight, address, kGreen)) << g.what << " row " << r;
+        }
+        EXPECT_EQ(cellShare(g.box, 0, (g.rows + 1) * s.cellHeight, 3 * s.cellWidth, s.cellHeight, kWhite),
+                  1.0)
+            << g.what;
+    }
 }

@@ -29,7 +29,6 @@ TEST_F(RealLibrary, ConfigurationReadShowsTheBoardsIdentity)
     ASSERT_TRUE(start::Main());
     Tavrinmain& w = Tavrinmain::instance();
     w.lstOrvel->setCurrentRow(0);
-    w.lstOrvel_Click();
     EXPECT_EQ(w.statusText(), QStringLiteral("コンフィグレジスタ読み込み成功"));
     // Register 0 holds device ID above vendor ID.
     EXPECT_EQ(app().dumpRows[0], QStringLiteral("0B 17 7A 5E"));

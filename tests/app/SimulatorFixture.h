@@ -43,8 +43,8 @@ protected:
     void TearDown() override
     {
         cancelModalWatchers();
-        if (Tavrinmain::exists())
-            Tavrinmain::instance().btnEnd_Click();
+        if (Tavrinmain* w = programWindow())
+            w->btnEnd_Click();
         start::resetForTest();
         start::setEndFunction(nullptr);
         if (reset_)

@@ -5,8 +5,11 @@
 
 #include <QLabel>
 #include <QListWidget>
+#include <QApplication>
+#include <QMouseEvent>
 #include <QTabBar>
 #include <QTest>
+#include <functional>
 
 namespace
 {
@@ -109,6 +112,10 @@ TEST_F(Readers, RegisterWithBitThirtyOneIsStoredAsItsBytePattern)
 TEST_F(Readers, EepromReadUsesBothTabsAndConfigReadHandsThemBack)
 {
     w->menuR_eep->trigger();
+    const auto reads = lib().callsTo("OrvelReadEep");
+    ASSERT_EQ(reads.size(), 64u);
+    for (int a = 0; a <= 63; ++a)
+        EXPECT_EQ(reads[a].args, (std::vector<int64_t>{2, a}));
     EXPECT_EQ(w->statusText(), QStringLiteral("EEPROM読み込み成功"));
     EXPECT_EQ(w->Label2->text(), QStringLiteral("EEPROM"));
     EXPECT_EQ(w->SSTab1->tabCaption(0), QStringLiteral("EEPROM1"));
@@ -139,7 +146,7 @@ TEST_F(Readers, EepromReadFailingHalfwayLeavesTabsChangedAndKindAlone)
     EXPECT_EQ(lib().count("OrvelReadEep"), 41);
 }
 
-TEST_F(Readers, ModeReadStopsAtOffset3CAndDrawsNoRow40)
+TEST_F(Readers, ModeReadNamesItsDumpStopsAtOffset3CAndDrawsNoRow40)
 {
     w->menuR_Mode->trigger();
     const auto calls = lib().callsTo("OrvelReadModeReg");
@@ -148,6 +155,14 @@ TEST_F(Readers, ModeReadStopsAtOffset3CAndDrawsNoRow40)
     const AppState& s = app();
     EXPECT_EQ(cellShare(w->picDump, 0, 17 * s.cellHeight, 14 * s.cellWidth, s.cellHeight, kWhite), 1.0);
     EXPECT_EQ(w->statusText(), QStringLiteral("モードレジスタ読み込み成功"));
+    EXPECT_EQ(w->Label2->text(), QStringLiteral("モードレジスタ"));
+
+    w->menuR_Config->trigger();
+    lib().failCall("OrvelReadModeReg", lib().count("OrvelReadModeReg") + 3);
+    w->menuR_Mode->trigger();
+    EXPECT_EQ(w->statusText(), QStringLiteral("モードレジスタ読み込み失敗"));
+    EXPECT_EQ(w->Label2->text(), QStringLiteral("モードレジスタ"));
+    EXPECT_EQ(app().dumpKind, 0);
 }
 
 TEST_F(Readers, ListClickRepeatsTheLastReaderThatSucceeded)
@@ -166,6 +181,96 @@ TEST_F(Readers, ListClickRepeatsTheLastReaderThatSucceeded)
     EXPECT_EQ(lib().count("OrvelReadEep"), 64);
     EXPECT_EQ(lib().count("OrvelReadModeReg"), 0);
     EXPECT_EQ(lib().calls.front().args.front(), 2);
+}
+
+// Every way a user moves the list's selection picks a chip and reads it once;
+// a click on the picked chip reads it again; nothing returns the list to
+// "no chip" once one was picked.
+TEST_F(Readers, EveryUserPickInTheListReadsThePickedChipOnce)
+{
+    using Act = std::function<void(QListWidget*)>;
+    const auto key = [](Qt::Key k, Qt::KeyboardModifiers m = {}) -> Act
+    { return [k, m](QListWidget* list) { QTest::keyClick(list, k, m); }; };
+    const auto rowPoint = [](QListWidget* list, int row)
+    { return list->visualItemRect(list->item(row)).center(); };
+    const auto click = [rowPoint](int row, Qt::KeyboardModifiers m = {}) -> Act
+    {
+        return [=](QListWidget* list)
+        { QTest::mouseClick(list->viewport(), Qt::LeftButton, m, rowPoint(list, row)); };
+    };
+    const Act drag = [rowPoint](QListWidget* list)
+    {
+        QWidget* port = list->viewport();
+        QTest::mousePress(port, Qt::LeftButton, {}, rowPoint(list, 0));
+        const QPoint to = rowPoint(list, 1);
+        QMouseEvent move(QEvent::MouseMove, to, port->mapToGlobal(to), Qt::NoButton, Qt::LeftButton, {});
+        QApplication::sendEvent(port, &move);
+        QTest::mouseRelease(port, Qt::LeftButton, {}, to);
+    };
+    struct Case
+    {
+        const char* what;
+        int startRow;  // -1: nothing picked yet, the first entry current
+        Act act;
+        int chip;
+        int reads;
+    };
+    const Case cases[] = {
+        {"Down", 0, key(Qt::Key_Down), 2, 17},
+        {"Up", 1, key(Qt::Key_Up), 1, 17},
+        {"End", 0, key(Qt::Key_End), 2, 17},
+        {"Home", 1, key(Qt::Key_Home), 1, 17},
+        {"PageDown", 0, key(Qt::Key_PageDown), 2, 17},
+        {"PageUp", 1, key(Qt::Key_PageUp), 1, 17},
+        {"Space before any pick", -1, key(Qt::Key_Space), 1, 17},
+        {"drag from chip 1 to chip 2", 0, drag, 2, 17},
+        {"click on another chip", 0, click(1), 2, 17},
+        {"double-click on another chip", 0,
+         [rowPoint](QListWidget* list)
+         { QTest::mouseDClick(list->viewport(), Qt::LeftButton, {}, rowPoint(list, 1)); },
+         2, 17},
+        {"click on the picked chip", 1, click(1), 2, 17},
+        {"Ctrl+click on the picked chip", 1, click(1, Qt::ControlModifier), 2, 17},
+        {"Ctrl+Space on the picked chip", 1, key(Qt::Key_Space, Qt::ControlModifier), 2, 0},
+        {"Down on the last chip", 1, key(Qt::Key_Down), 2, 0},
+        // After a pause: Space and typing add to the list's search text for a moment.
+        {"typing 2", 0,
+         [](QListWidget* list)
+         {
+             QTest::qWait(QApplication::keyboardInputInterval() + 50);
+             QTest::keyClick(list, Qt::Key_2);
+         },
+         2, 17},
+    };
+    for (const Case& c : cases)
+    {
+        QListWidget* list = w->lstOrvel;
+        if (c.startRow < 0)
+        {
+            list->clearSelection();
+            list->selectionModel()->setCurrentIndex(list->model()->index(0, 0),
+                                                    QItemSelectionModel::NoUpdate);
+        }
+        else
+        {
+            clickChip(c.startRow);
+        }
+        app().regData.fill(0xEE);
+        lib().calls.clear();
+
+        c.act(list);
+
+        EXPECT_EQ(w->chipNumber(), c.chip) << c.what;
+        EXPECT_EQ(lib().count("PciReadConfigReg"), c.reads) << c.what;
+        for (const LibCall& call : lib().calls)
+            EXPECT_EQ(call.args.front(), c.chip) << c.what;
+        if (c.reads > 0)
+        {
+            EXPECT_EQ(app().dumpRows[0],
+                      c.chip == 1 ? QStringLiteral("01 01 01 01") : QStringLiteral("10 20 30 00"))
+                << c.what;
+        }
+    }
 }
 
 TEST_F(Readers, FailedReaderIsNotRepeatedByTheList)
@@ -284,43 +389,6 @@ TEST_F(DumpCursor, CursorIsAGreenCellWithBlackDigitsAndEraseRestoresWhite)
     EXPECT_TRUE(blackAt(0, 6, 2, 2)) << "the row is printed again after the erase";
     EXPECT_TRUE(greenAt(0, 3, 5, 2));
     saveShot(w, "main-config-cursor");
-}
-
-TEST_F(DumpCursor, ClicksOutsideTheDataSnapToTheNearestCursorCell)
-{
-    read(0);
-    clickCell(0, 0, 4);  // address column
-    EXPECT_EQ(col(), 3);
-    clickCell(0, 14.4, 4);  // right of the last byte
-    EXPECT_EQ(col(), 12);
-    EXPECT_EQ(app().editAddr, 4 * 3 + 0);
-    clickCell(0, 9, 0);  // header row
-    EXPECT_EQ(row(), 1);
-    clickCell(0, 9, 17.6);  // below the last row
-    EXPECT_EQ(row(), 17);
-}
-
-TEST_F(DumpCursor, ModeAndEepromDumpsStopAtRowSixteen)
-{
-    read(1);
-    clickCell(0, 4, 17.6);
-    EXPECT_EQ(row(), 16);
-    EXPECT_EQ(app().editAddr, 0x3F);
-    EXPECT_EQ(w->lbloffset->text(), QStringLiteral("3F"));
-    EXPECT_EQ(w->lbldata->text(), QStringLiteral("BF"));
-    read(2);
-    clickCell(0, 12.4, 17.6);
-    EXPECT_EQ(row(), 16);
-    EXPECT_EQ(col(), 9);
-}
-
-TEST_F(DumpCursor, ConfigOffset43IsRowSeventeenColumnThree)
-{
-    read(0);
-    clickCell(0, 3, 17);
-    EXPECT_EQ(app().editAddr, 0x43);
-    EXPECT_EQ(w->lbloffset->text(), QStringLiteral("43"));
-    EXPECT_EQ(app().editData, 0x43);
 }
 
 TEST_F(DumpCursor, ArrowKeysStopAtEveryEdgeWithoutWrapping)

@@ -1,6 +1,8 @@
 #include "UiHelpers.h"
 
 #include "PictureBox.h"
+#include "Tavrinmain.h"
+#include "start.h"
 
 #include <QAbstractButton>
 #include <QPushButton>
@@ -9,6 +11,7 @@
 #include <QTimer>
 #include <cstdlib>
 #include <cmath>
+#include <vector>
 
 namespace
 {
@@ -34,6 +37,20 @@ void poll(std::function<void(QWidget*)> action, int triesLeft, int generation)
 }
 
 }  // namespace
+
+Tavrinmain* programWindow()
+{
+    for (QWidget* w : QApplication::topLevelWidgets())
+        if (auto* main = qobject_cast<Tavrinmain*>(w))
+            return main;
+    return nullptr;
+}
+
+void start::resetForTest()
+{
+    delete programWindow();
+    app() = AppState{};
+}
 
 void onNextModal(std::function<void(QWidget*)> action)
 {
@@ -107,6 +124,23 @@ double cellShare(const PictureBox* box, double x, double y, double w, double h, 
                      hit += p == rgb;
                  });
     return all ? double(hit) / all : 0.0;
+}
+
+bool printedAt(const PictureBox* box, double x, double y, const QString& text, unsigned rgb)
+{
+    PictureBox ref;
+    ref.setFont(box->font());
+    ref.resize(box->size());
+    ref.Cls();
+    ref.setForeColor(0xFFFFFF);
+    ref.PSet(x, y);
+    ref.setForeColor(rgb);
+    ref.Print(text);
+    std::vector<unsigned> shown, expected;
+    const double w = ref.TextWidth(text), h = ref.TextHeight();
+    forEachPixel(box, x, y, w, h, [&](unsigned p) { shown.push_back(p); });
+    forEachPixel(&ref, x, y, w, h, [&](unsigned p) { expected.push_back(p); });
+    return !expected.empty() && shown == expected;
 }
 
 void saveShot(QWidget* w, const char* name)

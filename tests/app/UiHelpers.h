@@ -6,6 +6,17 @@
 
 class QWidget;
 class PictureBox;
+class Tavrinmain;
+
+// The program's main window when start-up has created one, else nullptr.
+Tavrinmain* programWindow();
+
+namespace start
+{
+// Deletes the main window and gives the application state its zero values, so
+// a test can start the program again in the same process.
+void resetForTest();
+}  // namespace start
 
 // Runs `action` on the next modal window that opens (a message box or a
 // dialog shown with exec), from inside that window's own event loop.
@@ -33,6 +44,10 @@ void answerNextMessageBox(QMessageBox::StandardButton button, MessageBoxSeen* se
 bool cellHasColour(const PictureBox* box, double x, double y, double w, double h, unsigned rgb);
 // Share of the cell's pixels that are exactly `rgb`.
 double cellShare(const PictureBox* box, double x, double y, double w, double h, unsigned rgb);
+// Does `box` show `text` in `rgb` with its top-left corner at (x, y)? Compares
+// the text's own cell band with the same text printed there on a blank box of
+// the same size and font.
+bool printedAt(const PictureBox* box, double x, double y, const QString& text, unsigned rgb);
 
 // Saves a picture of `w` as <name>.png into the folder named by the
 // TAVRIN_SHOTS_DIR environment variable, when it is set (used to refresh the

@@ -171,6 +171,47 @@ TEST_F(ConfigWrite, FailedReReadKeepsThatRegistersBytesAndItsTextStays)
     EXPECT_EQ(readOffsetsAfterWrite().size(), 17u);
 }
 
+// The dump may hold another chip's bytes: here chip 1's, because chip 2's
+// read failed at its first register. The register is read from chip 2 just
+// before it is written, so only the edited byte comes from the dialog.
+TEST_F(ConfigWrite, WriteBuildsTheRegisterFromTheChipNotFromAStaleDump)
+{
+    lib().config[1][0x04] = 0x11220101;
+    lib().config[2][0x04] = 0x44332211;
+    Tavrinmain& w = startProgram();
+    clickChip(0);
+    lib().failCall("PciReadConfigReg", lib().count("PciReadConfigReg"));
+    clickChip(1);
+    ASSERT_EQ(w.statusText(), QStringLiteral("コンフィグレジスタ読み込み失敗"));
+    const size_t before = lib().calls.size();
+
+    writeByte(0x06, "ab");
+
+    ASSERT_GE(lib().calls.size(), before + 2);
+    EXPECT_EQ(lib().calls[before], (LibCall{"PciReadConfigReg", {2, 0x04}}));
+    EXPECT_EQ(lib().calls[before + 1], (LibCall{"PciWriteConfigReg", {2, 0x04, 0x44AB2211}}));
+    EXPECT_EQ(readOffsetsAfterWrite().size(), 17u);
+    EXPECT_EQ(app().dumpRows[1], QStringLiteral("44 AB 22 11"));
+    EXPECT_EQ(w.statusText(), QStringLiteral("コンフィグレジスタ書き込み成功"));
+}
+
+TEST_F(ConfigWrite, RegisterThatCannotBeReadFirstIsNotWritten)
+{
+    Tavrinmain& w = startOnChip2();
+    const QImage dump = w.picDump->image();
+    lib().calls.clear();
+    lib().failCall("PciReadConfigReg", 0);
+
+    writeByte(0x3C, "2b");
+
+    EXPECT_EQ(lib().calls, (Calls{{"PciReadConfigReg", {2, 0x3C}}}));
+    EXPECT_EQ(w.statusText(), QStringLiteral("コンフィグレジスタ書き込み失敗"));
+    EXPECT_TRUE(w.lbloffset->text().isEmpty());
+    EXPECT_TRUE(w.lbldata->text().isEmpty());
+    EXPECT_TRUE(dialogIsGone());
+    EXPECT_EQ(app().regData[0x3C], 0x0A);
+}
+
 TEST_F(ConfigWrite, CancelTouchesNeitherTheChipNorTheWindow)
 {
     Tavrinmain& w = startOnChip2();

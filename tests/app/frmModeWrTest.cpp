@@ -76,9 +76,11 @@ TEST_F(ModeWrite, ThirdByteOfTheLastRegisterGoesToBitsTwentyThreeToSixteen)
 
     EXPECT_EQ(lib().callsTo("OrvelWriteModeReg"), (Calls{{"OrvelWriteModeReg", {2, 0x3C, 0x115A3344}}}));
     const auto reads = lib().callsTo("OrvelReadModeReg");
-    ASSERT_EQ(reads.size(), 32u);
+    // The dump's 16, the target register just before the write, the 16 re-reads.
+    ASSERT_EQ(reads.size(), 33u);
+    EXPECT_EQ(reads[16], (LibCall{"OrvelReadModeReg", {2, 0x3C}}));
     for (int i = 0; i <= 15; ++i)
-        EXPECT_EQ(reads[16 + i], (LibCall{"OrvelReadModeReg", {2, 4 * i}}));
+        EXPECT_EQ(reads[17 + i], (LibCall{"OrvelReadModeReg", {2, 4 * i}}));
     EXPECT_EQ(app().dumpRows[15], QStringLiteral("11 5A 33 44"));
     EXPECT_EQ(app().dumpRows[2], QStringLiteral("0B AD F0 0D"));
     EXPECT_EQ(w.statusText(), QStringLiteral("モードレジスタ書き込み成功"));
@@ -122,6 +124,28 @@ TEST_F(ModeWrite, FailedReReadKeepsThatRegistersBytesAndItsTextStays)
     EXPECT_EQ(app().dumpRows[8], QStringLiteral("90 90 90 90"));
     EXPECT_EQ(app().dumpRows[15], QStringLiteral("11 5A 33 44"));
     EXPECT_EQ(w.statusText(), QStringLiteral("モードレジスタ読み込み失敗"));
+}
+
+// The other three bytes come from the chip as it is now, read just before the
+// write; when that read fails nothing is written and the write counts as failed.
+TEST_F(ModeWrite, WriteReadsItsRegisterFromTheChipFirstAndWritesNothingWhenThatFails)
+{
+    Tavrinmain& w = startOnModeDump();
+    lib().mode[2][0x3C] = 0x55667788;
+    lib().calls.clear();
+    writeByte(0x3E, "5a");
+    ASSERT_GE(lib().calls.size(), 2u);
+    EXPECT_EQ(lib().calls[0], (LibCall{"OrvelReadModeReg", {2, 0x3C}}));
+    EXPECT_EQ(lib().calls[1], (LibCall{"OrvelWriteModeReg", {2, 0x3C, 0x555A7788}}));
+
+    lib().calls.clear();
+    lib().failCall("OrvelReadModeReg", 0);
+    writeByte(0x3E, "12");
+    EXPECT_EQ(lib().calls, (Calls{{"OrvelReadModeReg", {2, 0x3C}}}));
+    EXPECT_EQ(w.statusText(), QStringLiteral("モードレジスタ書き込み失敗"));
+    EXPECT_TRUE(w.lbloffset->text().isEmpty());
+    EXPECT_TRUE(w.lbldata->text().isEmpty());
+    EXPECT_TRUE(dialogIsGone());
 }
 
 TEST_F(ModeWrite, CancelChangesNothing)

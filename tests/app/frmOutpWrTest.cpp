@@ -74,6 +74,12 @@ TEST_F(OutputWrite, OpensOnTheLastPortValueWithTheFieldFocusedAndNoBox)
     EXPECT_TRUE(dialogIsGone());
 }
 
+TEST_F(OutputWrite, OpenedBeforeAnyReadShowsZero)
+{
+    startProgram();
+    onDialog([](frmOutpWr& f) { EXPECT_TRUE(shows(f.picData, kOrigin, QStringLiteral("00"), 0)); });
+}
+
 TEST_F(OutputWrite, TypingAtOnceSelectsTheRightDigitThenReplacesIt)
 {
     startWithPortAt3C();

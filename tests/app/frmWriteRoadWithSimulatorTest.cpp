@@ -22,8 +22,8 @@ protected:
 
     void TearDown() override
     {
-        if (Tavrinmain::exists())
-            Tavrinmain::instance().btnEnd_Click();
+        if (Tavrinmain* w = programWindow())
+            w->btnEnd_Click();
         simReset();
         WriteDialogFixture::TearDown();
     }
