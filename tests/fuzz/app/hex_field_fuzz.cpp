@@ -108,26 +108,26 @@ Opened open(FuzzedDataProvider& in)
     {
         case 0:
         {
-            auto f = std::make_unique<frmConWr>();
+            auto f = std::make_unique<frmConWr>(Tavrinmain::instance());
             f->Form_Load();
             return {std::move(f), 2, 300};
         }
         case 1:
         {
-            auto f = std::make_unique<frmModeWr>();
+            auto f = std::make_unique<frmModeWr>(Tavrinmain::instance());
             f->Form_Load();
             return {std::move(f), 2, 300};
         }
         case 2:
         {
-            auto f = std::make_unique<frmOutpWr>();
+            auto f = std::make_unique<frmOutpWr>(Tavrinmain::instance());
             f->Form_Load();
             return {std::move(f), 2, 300};
         }
         default:
         {
             s.editData = value;
-            auto f = std::make_unique<frmEepWr>();
+            auto f = std::make_unique<frmEepWr>(Tavrinmain::instance());
             f->Form_Load();
             return {std::move(f), 4, 200};
         }
