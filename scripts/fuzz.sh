@@ -51,6 +51,12 @@ while read -r name binary dirs; do
     n=$(sed -n 's/^stat::number_of_executed_units: *//p' "$log" | tail -1)
     execs=$((execs + ${n:-0}))
     ((finished)) && break
+    # A target that cannot start (a missing corpus, a crash on loading) would
+    # only fail again: say so once and go on to the next target.
+    if [ -z "$n" ] && ! grep -q '^finding:\|ERROR:' "$log"; then
+      echo "$name: did not run; see $log" >&2
+      break
+    fi
   done
   total=$((total + execs))
   printf '%-20s %14d %9d  %s\n' "$name" "$execs" "$findings" \
