@@ -14,6 +14,7 @@ packages=(
   dpkg-dev file lintian desktop-file-utils appstream librsvg2-bin
   g++-mingw-w64-x86-64-win32 binutils-mingw-w64-x86-64
   openssl osslsigncode
+  clang libclang-rt-14-dev
 )
 
 missing=()

@@ -2,7 +2,8 @@
 # Installs what is needed, builds everything (the program, the simulated
 # library, both drivers for the host and for Windows) and runs every test,
 # first in the normal build, then under AddressSanitizer + UBSan; the normal
-# build is also made into the Debian package and that is checked.
+# build is also made into the Debian package and that is checked; last, the
+# fuzz targets replay their corpora.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -19,3 +20,10 @@ for preset in default asan; do
     bash scripts/package-check.sh build/default
   fi
 done
+
+# The fuzz targets alone, built with clang's libFuzzer, each replaying its
+# corpus and regression cases and then a bounded number of fuzzed runs.
+echo "== fuzz"
+cmake --preset fuzz >/dev/null
+cmake --build --preset fuzz -j "$jobs"
+ctest --preset fuzz -j "$jobs"
