@@ -25,7 +25,7 @@ export UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1
 
 campaign=build/fuzz/campaign
 total=0
-printf '%-20s %14s %9s  %s\n' target executions findings "what was found"
+printf '%-20s %14s %9s  %s\n' target executions findings "what was found (numbers as N)"
 while read -r name binary dirs; do
   [[ -n "$filter" && "$name" != *"$filter"* ]] && continue
   work=$campaign/$name
@@ -60,6 +60,6 @@ while read -r name binary dirs; do
   done
   total=$((total + execs))
   printf '%-20s %14d %9d  %s\n' "$name" "$execs" "$findings" \
-    "$(sort "$work/found.txt" | uniq -c | sed 's/^ *//' | paste -sd ';' -)"
+    "$(sed -E 's/[0-9]+/N/g' "$work/found.txt" | sort | uniq -c | sed 's/^ *//' | paste -sd ';' -)"
 done <build/fuzz/fuzz_targets.txt
 printf '%-20s %14d\n' total "$total"
