@@ -23,25 +23,27 @@ TEST_F(StartTest, PortAndInterruptStartTakesTheTranslatedPortStart)
     EXPECT_EQ(hk::Accesses(), PortReadAt(kPort));
 }
 
-TEST_F(StartTest, PortTranslatedOutsideThePortSpaceFailsTheStart)
+TEST_F(StartTest, PortOutsideThePortSpaceOrOfNoLengthFailsTheStart)
 {
     struct Case
     {
         const char* what;
         ULONGLONG start;
         USHORT flags;
+        ULONG length;
     };
     const Case unusable[] = {
-        {"port translated into memory space", kPort, CM_RESOURCE_PORT_MEMORY},
-        {"port just past 0xFFFF", 0x10000, CM_RESOURCE_PORT_IO},
-        {"port above four gigabytes", 0x100000000ull + kPort, CM_RESOURCE_PORT_IO},
+        {"port translated into memory space", kPort, CM_RESOURCE_PORT_MEMORY, 8},
+        {"port just past 0xFFFF", 0x10000, CM_RESOURCE_PORT_IO, 8},
+        {"port above four gigabytes", 0x100000000ull + kPort, CM_RESOURCE_PORT_IO, 8},
+        {"port range of length 0", kPort, CM_RESOURCE_PORT_IO, 0},
     };
     for (const Case& c : unusable)
     {
         SCOPED_TRACE(c.what);
         StartResources resources;
-        resources.raw.Port(kRawPort, 8);
-        resources.translated.Port(c.start, 8, c.flags);
+        resources.raw.Port(kRawPort, c.length);
+        resources.translated.Port(c.start, c.length, c.flags);
         EXPECT_EQ(Start(resources).status, STATUS_UNSUCCESSFUL);
         EXPECT_FALSE(Serves());
     }
