@@ -64,11 +64,13 @@ static NTSTATUS StartDeviceRequest(PDEVICE_EXTENSION Extension, PIRP Irp)
 
 // The translated twin of a port must still be a port, in I/O space and
 // within the 64 KiB that port instructions reach: its start becomes the
-// address of every read and write.
-static BOOLEAN PortUsable(PCM_PARTIAL_RESOURCE_DESCRIPTOR Twin)
+// address of every read and write. A range of no length assigns no port at
+// all, so its start is not ours to touch either.
+static BOOLEAN PortUsable(PCM_PARTIAL_RESOURCE_DESCRIPTOR Raw, PCM_PARTIAL_RESOURCE_DESCRIPTOR Twin)
 {
     return Twin != NULL && Twin->Type == CmResourceTypePort && (Twin->Flags & CM_RESOURCE_PORT_IO) != 0 &&
-           static_cast<ULONGLONG>(Twin->u.Port.Start.QuadPart) <= 0xFFFF;
+           static_cast<ULONGLONG>(Twin->u.Port.Start.QuadPart) <= 0xFFFF && Raw->u.Port.Length != 0 &&
+           Twin->u.Port.Length != 0;
 }
 
 NTSTATUS GetPortResource(PDEVICE_EXTENSION Extension, PIRP Irp)
@@ -109,7 +111,7 @@ NTSTATUS GetPortResource(PDEVICE_EXTENSION Extension, PIRP Irp)
                     index < translatedCount
                         ? &translated->List[0].PartialResourceList.PartialDescriptors[index]
                         : NULL;
-                if (PortUsable(twin))
+                if (PortUsable(&rawPartial->PartialDescriptors[index], twin))
                 {
                     portAddress = static_cast<ULONG>(twin->u.Port.Start.QuadPart);
                 }
