@@ -30,7 +30,7 @@ namespace
 thread_local std::jmp_buf* tGuard = nullptr;
 thread_local char tMessage[256];
 
-[[noreturn]] void pciError(char* format, ...)
+__attribute__((noreturn)) void pciError(char* format, ...)
 {
     va_list args;
     va_start(args, format);
