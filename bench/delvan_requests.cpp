@@ -1,8 +1,6 @@
 // One read-byte and one write-byte device-control request through delvan's
 // dispatch routine, host build, on a started board with a port window.
-#include "runner.h"
-
-#include <hostkernel/hk.h>
+#include "driver_requests.h"
 
 #include "driver.h"
 
@@ -13,22 +11,6 @@ namespace
 {
 
 constexpr ULONGLONG kPortBase = 0xE000;
-
-// The kernel substitute keeps a log of every port access; it is emptied now
-// and then so the log's growth stays out of the figures.
-void trimLog(benchmark::State& st)
-{
-    if ((st.iterations() & 1023) == 0)
-        hk::ClearAccesses();
-}
-
-bool checked(const hk::Result& r, benchmark::State& st)
-{
-    if (r.status == STATUS_SUCCESS)
-        return true;
-    st.SkipWithError("request failed");
-    return false;
-}
 
 }  // namespace
 
@@ -56,38 +38,14 @@ int main(int argc, char** argv)
 
     const std::vector<UCHAR> readIn = {3, 0, 0, 0};
     const std::vector<UCHAR> writeIn = {3, 0, 0, 0, 0xA5, 0, 0, 0};
-    bench::add("delvan/read-byte",
-               [&](benchmark::State& st)
-               {
-                   for (auto _ : st)
-                   {
-                       if (!checked(hk::DeviceControl(fdo, IOCTL_READ_BYTE, readIn, 4), st))
-                           break;
-                       trimLog(st);
-                   }
-               });
-    bench::add("delvan/write-byte",
-               [&](benchmark::State& st)
-               {
-                   for (auto _ : st)
-                   {
-                       if (!checked(hk::DeviceControl(fdo, IOCTL_WRITE_BYTE, writeIn, 4), st))
-                           break;
-                       trimLog(st);
-                   }
-               });
+    bench::addRequest("delvan/read-byte", [&] { return hk::DeviceControl(fdo, IOCTL_READ_BYTE, readIn, 4); });
+    bench::addRequest("delvan/write-byte",
+                      [&] { return hk::DeviceControl(fdo, IOCTL_WRITE_BYTE, writeIn, 4); });
 
-    bench::Medians m;
-    const bool ok = bench::runAll(argc, argv, m);
-    for (const auto& [name, ns] : m)
-        std::printf("| %s | %s |\n", name.c_str(), bench::formatNs(ns).c_str());
-
-    hk::Pnp(fdo, IRP_MN_REMOVE_DEVICE);
-    hk::UnloadDriver(driver);
-    for (const std::string& fault : hk::TakeFaults())
-    {
-        std::fprintf(stderr, "kernel fault: %s\n", fault.c_str());
-        return 1;
-    }
-    return ok ? 0 : 1;
+    return bench::runRequests(argc, argv,
+                              [&]
+                              {
+                                  hk::Pnp(fdo, IRP_MN_REMOVE_DEVICE);
+                                  hk::UnloadDriver(driver);
+                              });
 }

@@ -1,9 +1,7 @@
 // ostrak moves its byte with read and write requests rather than device
 // controls: one of each through its dispatch routine, host build, on a
 // started board.
-#include "runner.h"
-
-#include <hostkernel/hk.h>
+#include "driver_requests.h"
 
 #include "driver.h"
 
@@ -14,20 +12,6 @@ namespace
 {
 
 constexpr ULONGLONG kPort = 0xE300;
-
-void trimLog(benchmark::State& st)
-{
-    if ((st.iterations() & 1023) == 0)
-        hk::ClearAccesses();
-}
-
-bool checked(const hk::Result& r, benchmark::State& st)
-{
-    if (r.status == STATUS_SUCCESS)
-        return true;
-    st.SkipWithError("request failed");
-    return false;
-}
 
 }  // namespace
 
@@ -54,39 +38,14 @@ int main(int argc, char** argv)
     hk::SetPort(kPort, 0x5A);
 
     const std::vector<UCHAR> byte = {0xA5};
-    bench::add("ostrak/read-byte",
-               [&](benchmark::State& st)
-               {
-                   for (auto _ : st)
-                   {
-                       if (!checked(hk::Read(device, 1), st))
-                           break;
-                       trimLog(st);
-                   }
-               });
-    bench::add("ostrak/write-byte",
-               [&](benchmark::State& st)
-               {
-                   for (auto _ : st)
-                   {
-                       if (!checked(hk::Write(device, byte), st))
-                           break;
-                       trimLog(st);
-                   }
-               });
+    bench::addRequest("ostrak/read-byte", [&] { return hk::Read(device, 1); });
+    bench::addRequest("ostrak/write-byte", [&] { return hk::Write(device, byte); });
 
-    bench::Medians m;
-    const bool ok = bench::runAll(argc, argv, m);
-    for (const auto& [name, ns] : m)
-        std::printf("| %s | %s |\n", name.c_str(), bench::formatNs(ns).c_str());
-
-    hk::Close(device);
-    hk::Pnp(device, IRP_MN_REMOVE_DEVICE);
-    hk::UnloadDriver(driver);
-    for (const std::string& fault : hk::TakeFaults())
-    {
-        std::fprintf(stderr, "kernel fault: %s\n", fault.c_str());
-        return 1;
-    }
-    return ok ? 0 : 1;
+    return bench::runRequests(argc, argv,
+                              [&]
+                              {
+                                  hk::Close(device);
+                                  hk::Pnp(device, IRP_MN_REMOVE_DEVICE);
+                                  hk::UnloadDriver(driver);
+                              });
 }
