@@ -1,11 +1,9 @@
 // The library's exported entry points: each takes the one lock and hands over to the
 // session method of the same name.
-#include <chrono>
-#include <cstdio>
-#include <cstdlib>
 #include <mutex>
 
 #include "lumbra_sim.h"
+#include "process_host.h"
 #include "session.h"
 
 namespace
@@ -13,24 +11,11 @@ namespace
 
 std::mutex gLock;
 
-lumbra::Host processHost()
-{
-    return {
-        []
-        {
-            const auto now = std::chrono::steady_clock::now().time_since_epoch();
-            return static_cast<uint64_t>(std::chrono::duration_cast<std::chrono::nanoseconds>(now).count());
-        },
-        [](const char* name) -> const char* { return std::getenv(name); },
-        [](const std::string& line) { std::fprintf(stderr, "lumbra: %s\n", line.c_str()); },
-    };
-}
-
 // Never destroyed: a call from another thread during process exit must not meet a
 // session that static destruction has already taken apart.
 lumbra::Session& session()
 {
-    static auto* instance = new lumbra::Session(processHost());
+    static auto* instance = new lumbra::Session(lumbra::processHost());
     return *instance;
 }
 

@@ -1,6 +1,6 @@
 #include "session.h"
 
-#include "linux_bus.h"
+#include "pci_bus.h"
 #include "registers.h"
 
 namespace lumbra
@@ -226,12 +226,7 @@ int16_t Session::PciOpenDevice()
     std::unique_ptr<Bus> pci;
     if (!settings.device.empty() && settings.device != "sim")
     {
-        const auto selection = parsePciSelection(settings.device);
-        if (selection)
-            pci = LinuxBus::open(host_.sysfsPath, host_.devPath, *selection, host_.warn, warnings);
-        else
-            warnings.push_back("LUMBRA_DEVICE=\"" + settings.device +
-                               "\" is neither sim nor a pci selection");
+        pci = openPciBus(settings.device, host_, warnings);
         if (!pci)
         {
             report(warnings);

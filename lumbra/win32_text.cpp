@@ -1,0 +1,26 @@
+#include "win32_text.h"
+
+#include <windows.h>
+
+namespace lumbra
+{
+
+std::wstring widen(const std::string& text)
+{
+    const int size = static_cast<int>(text.size());
+    const int length = MultiByteToWideChar(CP_UTF8, 0, text.data(), size, nullptr, 0);
+    std::wstring result(static_cast<size_t>(length), L'\0');
+    MultiByteToWideChar(CP_UTF8, 0, text.data(), size, result.data(), length);
+    return result;
+}
+
+std::string narrow(const std::wstring& text)
+{
+    const int size = static_cast<int>(text.size());
+    const int length = WideCharToMultiByte(CP_UTF8, 0, text.data(), size, nullptr, 0, nullptr, nullptr);
+    std::string result(static_cast<size_t>(length), '\0');
+    WideCharToMultiByte(CP_UTF8, 0, text.data(), size, result.data(), length, nullptr, nullptr);
+    return result;
+}
+
+}  // namespace lumbra
