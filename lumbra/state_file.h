@@ -16,6 +16,11 @@ namespace lumbra
 
 using EepromImages = std::map<int32_t, Board::Eeprom>;
 
+// Far above what 32 chips take, far below what could hurt to hold in memory.
+inline constexpr uint64_t kMaxStateFileBytes = 1 << 20;
+// How long a save waits for another process's save.
+inline constexpr int kLockTimeoutMs = 5000;
+
 // The file's text read into images; a line that cannot be read is skipped with a
 // warning naming `name` and the line. Takes any text: this is where files from outside
 // come in.
