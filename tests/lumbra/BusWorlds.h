@@ -1,12 +1,10 @@
-// The buses the typed bus suite runs against, each with two Tavrin boards as chips 1
-// and 2 and a way to make a board raise one interrupt.
+// The simulated boards as a world of the bus suite (BusSuite.h), which other tests use
+// too: two Tavrin boards as chips 1 and 2 and a way to make a board raise one interrupt.
 #pragma once
 
 #include <cstdint>
 #include <memory>
 
-#include "StandInSysfs.h"
-#include "linux_bus.h"
 #include "registers.h"
 #include "sim_bus.h"
 
@@ -38,29 +36,6 @@ public:
 
 private:
     SimBus bus_;
-};
-
-// The Linux bus over a stand-in sysfs tree: two boards bound to UIO, and a device of
-// another maker that the board selection leaves out.
-class LinuxBusWorld
-{
-public:
-    LinuxBusWorld()
-    {
-        tree_.add("0000:00:05.0", reg::kVendorId, reg::kDeviceId, 0);
-        tree_.add("0000:00:03.0", 0x1AF4, 0x1041);
-        tree_.add("0000:01:00.0", reg::kVendorId, reg::kDeviceId, 1);
-        std::vector<std::string> warnings;
-        bus_ = LinuxBus::open(
-            tree_.sysfs(), tree_.dev(), {PciSelection::Kind::Board, {}}, [](const std::string&) {}, warnings);
-    }
-    Bus& bus() { return *bus_; }
-    void raise(int32_t chip) { tree_.interrupt(static_cast<size_t>(chip - 1), ++totals_[chip - 1]); }
-
-private:
-    StandInSysfs tree_;
-    std::unique_ptr<LinuxBus> bus_;
-    uint32_t totals_[2] = {40, 70};
 };
 
 }  // namespace lumbra::test

@@ -86,7 +86,7 @@ TEST_F(SimulatedBoards, MalformedFailRulesAreDroppedAndTheRestStillApply)
 
 TEST_F(SimulatedBoards, FailedOpenLeavesTheLibraryClosed)
 {
-    setenv("LUMBRA_SIM_FAIL", "PciOpenDevice", 1);
+    setEnv("LUMBRA_SIM_FAIL", "PciOpenDevice");
     EXPECT_EQ(PciOpenDevice(), 0);
     EXPECT_EQ(PciFindDevice(), 0);
     EXPECT_EQ(readConfig(1, 0), 0);

@@ -72,7 +72,7 @@ TEST_F(SimulatedBoards, EveryDeviceOfThisMachineShowsTheConfigurationBytesLspciS
     size_t compared = 0;
     for (const auto& [id, count] : ids)
     {
-        setenv("LUMBRA_DEVICE", ("pci:" + id).c_str(), 1);
+        setEnv("LUMBRA_DEVICE", ("pci:" + id).c_str());
         ASSERT_EQ(PciOpenDevice(), 1) << id;
         ASSERT_EQ(PciFindDevice(), count) << id;
         std::istringstream slots(run("lspci -D -n -d " + id + " | cut -d' ' -f1"));

@@ -198,9 +198,9 @@ TEST_F(SimulatedBoards, InputPortFollowsEnvironmentOrLoopsBackTheOutputLatch)
     {
         LumbraSimReset();
         if (text)
-            setenv("LUMBRA_SIM_INPORT", text, 1);
+            setEnv("LUMBRA_SIM_INPORT", text);
         else
-            unsetenv("LUMBRA_SIM_INPORT");
+            unsetEnv("LUMBRA_SIM_INPORT");
         ASSERT_EQ(PciOpenDevice(), 1);
         TavrinWriteOutport(1, 0x66);
         uint8_t value = 0;

@@ -16,16 +16,36 @@ protected:
     {
         for (const char* name : {"LUMBRA_SIM_CHIPS", "LUMBRA_SIM_INPORT", "LUMBRA_SIM_FAIL",
                                  "LUMBRA_SIM_STATE", "LUMBRA_DEVICE"})
-            unsetenv(name);
+            unsetEnv(name);
         // No test may hang on wall-clock time: the counter moves only when stepped.
-        setenv("LUMBRA_SIM_PULSE_HZ", "0", 1);
+        setEnv("LUMBRA_SIM_PULSE_HZ", "0");
         LumbraSimReset();
     }
     void TearDown() override { LumbraSimReset(); }
 
+    // The environment the library reads at every open. Windows' C library has no
+    // setenv; its _putenv_s sets the process's own environment block as well, which is
+    // where the library reads it.
+    static void setEnv(const char* name, const char* value)
+    {
+#ifdef _WIN32
+        _putenv_s(name, value);
+#else
+        setenv(name, value, 1);
+#endif
+    }
+    static void unsetEnv(const char* name)
+    {
+#ifdef _WIN32
+        _putenv_s(name, "");  // an empty value removes the variable
+#else
+        unsetenv(name);
+#endif
+    }
+
     static void openWith(const char* name, const char* value)
     {
-        setenv(name, value, 1);
+        setEnv(name, value);
         ASSERT_EQ(PciOpenDevice(), 1);
     }
 
