@@ -5,7 +5,7 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
-bash scripts/deps.sh
+bash scripts/deps.sh run
 cmake --preset default >/dev/null
 cmake --build --preset default --target tavrin lumbra tavrin-xshot -j "$(nproc)"
 bin="$PWD/build/default/bin"

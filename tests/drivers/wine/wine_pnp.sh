@@ -4,7 +4,9 @@
 # real console client as the caller.
 #
 #   wine_pnp.sh boot   <prefix>
-#       makes a new, empty Wine prefix (any old one is deleted first)
+#       makes a new, empty Wine prefix (any old one is deleted first, as a
+#       device left installed by an interrupted run would change what the
+#       client finds)
 #   wine_pnp.sh device <prefix> <driver> <bin dir> <inf> <work dir>
 #       installs <driver> from a copy of <inf> whose hardware ID is a root ID,
 #       waits for its start, runs the client, removes the device and checks
@@ -14,16 +16,18 @@
 #
 # WINE64 and WINESERVER name the programs. Wine needs no display for any of
 # this; every wait is bounded, and the prefix's processes are ended on exit.
+# The prefix is made and deleted as every test prefix is (tests/wine).
 set -euo pipefail
 
 : "${WINE64:?}" "${WINESERVER:?}"
+# shellcheck source=../../wine/wine_prefix.sh
+source "$(dirname "$0")/../../wine/wine_prefix.sh"
+export WINE=$WINE64
 export WINEDEBUG=-all
-# No downloads or installer dialogs for the .NET and HTML runtimes.
-export WINEDLLOVERRIDES="mscoree,mshtml="
 unset DISPLAY WAYLAND_DISPLAY
 
 mode=${1:?mode}
-export WINEPREFIX=${2:?prefix}
+wine_environment "${2:?prefix}"
 
 # Seconds to wait for the driver to react to an install or a removal; Wine
 # answers in one or two, but the machine may be busy with a parallel build.
@@ -40,32 +44,17 @@ stop_prefix() {
     # Subshells of this script inherit the exit trap; only the script itself
     # ends the prefix.
     [ "$BASHPID" = "$main_shell" ] || return 0
-    # -k kills the prefix's processes; -w waits until the server is gone.
-    timeout 30 "$WINESERVER" -k >/dev/null 2>&1 || true
-    timeout 30 "$WINESERVER" -w >/dev/null 2>&1 || true
+    wine_stop
 }
 
 case $mode in
     boot)
-        stop_prefix
-        rm -rf "$WINEPREFIX"
-        mkdir -p "$(dirname "$WINEPREFIX")"
-        start=$SECONDS
-        # The 32-bit loader is not installed, so wineboot's one 32-bit step
-        # fails with a message; the 64-bit prefix is complete without it.
-        if ! timeout 240 "$WINE64" wineboot -i </dev/null >"$WINEPREFIX.boot.log" 2>&1; then
-            cat "$WINEPREFIX.boot.log" >&2
-            stop_prefix
-            fail "wineboot -i did not finish"
-        fi
-        stop_prefix
-        [ -f "$WINEPREFIX/system.reg" ] || fail "wineboot made no registry"
-        echo "prefix $WINEPREFIX made in $((SECONDS - start)) s"
+        wine_delete
+        wine_boot
         exit 0
         ;;
     delete)
-        stop_prefix
-        rm -rf "$WINEPREFIX" "$WINEPREFIX.boot.log"
+        wine_delete
         exit 0
         ;;
     device) ;;
@@ -76,7 +65,7 @@ driver=${3:?driver}
 bin=$(cd "${4:?bin dir}" && pwd)
 inf=${5:?inf}
 work=${6:?work dir}
-[ -f "$WINEPREFIX/system.reg" ] || fail "no prefix at $WINEPREFIX (the boot step makes it)"
+[ -f "$(wine_ready_mark)" ] || fail "no prefix at $WINEPREFIX (the boot step makes it)"
 
 # What the client says with the board there (started, but with no port, as
 # Wine assigns no resources: ERROR_NOT_READY) and with the board gone.
