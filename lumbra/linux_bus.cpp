@@ -18,6 +18,7 @@ extern "C"
 #include <tuple>
 
 #include "registers.h"
+#include "text.h"
 
 namespace lumbra
 {
@@ -115,7 +116,7 @@ std::unique_ptr<LinuxBus> LinuxBus::open(const std::string& sysfsPath, const std
         mistake = pci_filter_parse_slot(&filter, text.data());
     if (mistake != nullptr)
     {
-        warnings.push_back("LUMBRA_DEVICE: \"" + selection.filter + "\": " + mistake);
+        warnings.push_back("LUMBRA_DEVICE: " + quoted(selection.filter) + ": " + mistake);
         return nullptr;
     }
 

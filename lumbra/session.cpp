@@ -2,6 +2,7 @@
 
 #include "linux_bus.h"
 #include "registers.h"
+#include "text.h"
 
 namespace lumbra
 {
@@ -230,8 +231,8 @@ int16_t Session::PciOpenDevice()
         if (selection)
             pci = LinuxBus::open(host_.sysfsPath, host_.devPath, *selection, host_.warn, warnings);
         else
-            warnings.push_back("LUMBRA_DEVICE=\"" + settings.device +
-                               "\" is neither sim nor a pci selection");
+            warnings.push_back("LUMBRA_DEVICE=" + quoted(settings.device) +
+                               " is neither sim nor a pci selection");
         if (!pci)
         {
             report(warnings);
