@@ -96,11 +96,16 @@ Board::Eeprom Board::factoryEeprom(int32_t chip)
         0x0202,  // local bus configuration and timing at power-up
     };
     std::copy(std::begin(image), std::end(image), words.begin());
-    uint16_t sum = 0;
-    for (int i = 0; i < kEepromWords - 1; ++i)
-        sum = static_cast<uint16_t>(sum + words[i]);
-    words[kEepromWords - 1] = static_cast<uint16_t>(-sum);
+    seal(words);
     return words;
+}
+
+void Board::seal(Eeprom& words)
+{
+    uint16_t sum = 0;
+    for (int i = 0; i < kChecksum; ++i)
+        sum = static_cast<uint16_t>(sum + words[i]);
+    words[kChecksum] = static_cast<uint16_t>(-sum);
 }
 
 Board::Board(int32_t chip, const Eeprom& eeprom) : chip_(chip), eeprom_(eeprom)

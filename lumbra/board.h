@@ -26,6 +26,9 @@ public:
     // What each board leaves the factory with; words 8 and 9 carry a serial number
     // that tells the chips apart, word 63 makes the 16-bit sum of all words zero.
     static Eeprom factoryEeprom(int32_t chip);
+    static constexpr int kSerialLow = 8, kSerialHigh = 9, kChecksum = 63;
+    // Sets word 63 so that the 16-bit sum of all words is zero.
+    static void seal(Eeprom& words);
 
     // The EEPROM is given rather than taken from the factory so that a kept state
     // can be powered up; the chip loads its subsystem IDs from it as it would at reset.

@@ -5,6 +5,7 @@
 
 #include <cstdint>
 #include <optional>
+#include <string>
 
 namespace lumbra
 {
@@ -19,6 +20,9 @@ public:
     // Only devices with the board's IDs take the board functions (ports, mode registers,
     // interrupt); the others offer their configuration space and nothing more.
     virtual bool isBoard(int32_t chip) const = 0;
+    // Where a real device sits, as the system names it ("0000:00:05.0"); empty for a
+    // simulated board.
+    virtual std::string slot(int32_t) const { return {}; }
 
     // Offsets are checked here too (aligned, inside the space), so a caller's slip cannot
     // reach past a range; nullopt or false is a refused or failed access.

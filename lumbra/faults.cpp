@@ -59,6 +59,8 @@ std::optional<FaultPlan::Rule> FaultPlan::parseRule(std::string_view text)
 FaultPlan FaultPlan::parse(std::string_view text, std::vector<std::string>& warnings)
 {
     FaultPlan plan;
+    constexpr size_t kMostReported = 5;
+    size_t malformed = 0;
     while (!text.empty())
     {
         const auto comma = std::min(text.find(','), text.size());
@@ -68,9 +70,12 @@ FaultPlan FaultPlan::parse(std::string_view text, std::vector<std::string>& warn
             continue;
         if (auto rule = parseRule(item))
             plan.rules_.push_back(*rule);
-        else
-            warnings.push_back("LUMBRA_SIM_FAIL: ignoring malformed rule \"" + std::string(item) + "\"");
+        else if (++malformed <= kMostReported)
+            warnings.push_back("LUMBRA_SIM_FAIL: ignoring malformed rule " + quoted(item));
     }
+    if (malformed > kMostReported)
+        warnings.push_back("LUMBRA_SIM_FAIL: ignoring " + std::to_string(malformed - kMostReported) +
+                           " more malformed rules");
     return plan;
 }
 

@@ -12,12 +12,15 @@ extern "C"
 #include <unistd.h>
 
 #include <algorithm>
+#include <cerrno>
+#include <cstring>
 #include <csetjmp>
 #include <cstdarg>
 #include <cstdio>
 #include <tuple>
 
 #include "registers.h"
+#include "text.h"
 
 namespace lumbra
 {
@@ -28,21 +31,44 @@ namespace
 // libpci ends the program on an error unless its handler does not return: the handler
 // jumps back to the call that was guarded, which then fails.
 thread_local std::jmp_buf* tGuard = nullptr;
-thread_local char tMessage[256];
+thread_local char tMessage[512];
+// libpci's last warning during a guarded call, with the kernel's reason; refusals are
+// reported by the bus itself, once, and this says why.
+thread_local char tWarning[512];
+thread_local int tWarningErrno = 0;
 
-__attribute__((noreturn)) void pciError(char* format, ...)
+// libpci's message with the errno of the failed system call, which its own text leaves out.
+void format(char* into, size_t size, int error, const char* format, va_list args)
 {
+    const int length = std::vsnprintf(into, size, format, args);
+    if (error != 0 && length >= 0 && static_cast<size_t>(length) < size)
+        std::snprintf(into + length, size - static_cast<size_t>(length), ": %s", std::strerror(error));
+}
+
+__attribute__((noreturn)) void pciError(char* text, ...)
+{
+    const int error = errno;
     va_list args;
-    va_start(args, format);
-    std::vsnprintf(tMessage, sizeof tMessage, format, args);
+    va_start(args, text);
+    format(tMessage, sizeof tMessage, error, text, args);
     va_end(args);
     if (tGuard == nullptr)
         std::abort();
     std::longjmp(*tGuard, 1);
 }
 
-// Refusals are reported by the bus itself, once and in the library's words.
+void pciWarning(char* text, ...)
+{
+    tWarningErrno = errno;
+    va_list args;
+    va_start(args, text);
+    format(tWarning, sizeof tWarning, tWarningErrno, text, args);
+    va_end(args);
+}
+
 void pciQuiet(char*, ...) {}
+
+bool denied(int error) { return error == EACCES || error == EPERM; }
 
 // Runs libpci calls that may raise an error. The calls must hold nothing that needs
 // destroying, as an error leaves them by a jump.
@@ -52,6 +78,9 @@ bool guarded(Calls&& calls, std::string& error)
     std::jmp_buf here;
     std::jmp_buf* outer = tGuard;
     tGuard = &here;
+    tWarning[0] = '\0';
+    tWarningErrno = 0;
+    errno = 0;
     if (setjmp(here) == 0)
     {
         calls();
@@ -73,17 +102,6 @@ constexpr size_t kPage = 4096;
 
 }  // namespace
 
-std::optional<PciSelection> parsePciSelection(const std::string& device)
-{
-    if (device == "pci")
-        return PciSelection{PciSelection::Kind::Board, {}};
-    if (device.rfind("pci:slot=", 0) == 0)
-        return PciSelection{PciSelection::Kind::Slot, device.substr(9)};
-    if (device.rfind("pci:", 0) == 0)
-        return PciSelection{PciSelection::Kind::Id, device.substr(4)};
-    return std::nullopt;
-}
-
 LinuxBus::LinuxBus(pci_access* access, std::string devPath, Warn warn)
     : access_(access), devPath_(std::move(devPath)), warn_(std::move(warn))
 {
@@ -96,7 +114,7 @@ std::unique_ptr<LinuxBus> LinuxBus::open(const std::string& sysfsPath, const std
     pci_access* access = pci_alloc();
     access->method = PCI_ACCESS_SYS_BUS_PCI;  // never the direct port methods
     access->error = pciError;
-    access->warning = pciQuiet;
+    access->warning = pciWarning;
     access->debug = pciQuiet;
     std::unique_ptr<LinuxBus> bus(new LinuxBus(access, devPath, std::move(warn)));
 
@@ -115,7 +133,7 @@ std::unique_ptr<LinuxBus> LinuxBus::open(const std::string& sysfsPath, const std
         mistake = pci_filter_parse_slot(&filter, text.data());
     if (mistake != nullptr)
     {
-        warnings.push_back("LUMBRA_DEVICE: \"" + selection.filter + "\": " + mistake);
+        warnings.push_back("LUMBRA_DEVICE: " + quoted(selection.filter) + ": " + mistake);
         return nullptr;
     }
 
@@ -130,7 +148,7 @@ std::unique_ptr<LinuxBus> LinuxBus::open(const std::string& sysfsPath, const std
             error))
     {
         warnings.push_back("cannot list the PCI devices under " + sysfsPath + ": " + error);
-        return bus;
+        return nullptr;
     }
 
     std::vector<pci_dev*> picked;
@@ -203,15 +221,31 @@ LinuxBus::Device* LinuxBus::board(int32_t chip)
     return d != nullptr && d->board ? d : nullptr;
 }
 
-void LinuxBus::refused(const Device& device, const std::string& what) const
+void LinuxBus::refused(const Device& device, const std::string& what, const std::string& why,
+                       bool rootWouldHelp) const
 {
     const std::string slot = device.dir.substr(device.dir.rfind('/') + 1);
-    if (geteuid() != 0)
-        warn_(slot + ": " + what +
-              " refused; root is needed (without it the kernel shows only the first 64 "
-              "bytes of configuration space and no address ranges)");
+    warn_(slot + ": " + what + " refused: " + why +
+          (rootWouldHelp && geteuid() != 0 ? "; run it as root" : ""));
+}
+
+// Why libpci answered a configuration access with failure: its own error or warning, or,
+// when it says nothing, the kernel's short read.
+void LinuxBus::configRefused(const Device& device, const char* what, uint32_t offset,
+                             const std::string& error) const
+{
+    char where[64];
+    std::snprintf(where, sizeof where, "configuration %s at 0x%02X", what, offset);
+    if (!error.empty())
+        refused(device, where, error, false);
+    else if (tWarning[0] != '\0')
+        refused(device, where, tWarning, denied(tWarningErrno));
+    else if (geteuid() != 0 && offset >= 64)
+        refused(device, where,
+                "the kernel shows a user who is not root only the first 64 bytes of configuration space",
+                true);
     else
-        warn_(slot + ": " + what + " failed");
+        refused(device, where, "the configuration space in " + device.dir + "/config ends before it", false);
 }
 
 std::optional<uint32_t> LinuxBus::readConfig(int32_t chip, uint32_t offset)
@@ -224,9 +258,7 @@ std::optional<uint32_t> LinuxBus::readConfig(int32_t chip, uint32_t offset)
     std::string error;
     if (!guarded([&] { ok = pci_read_block(d->dev, static_cast<int>(offset), bytes, 4); }, error) || !ok)
     {
-        char what[64];
-        std::snprintf(what, sizeof what, "configuration read at 0x%02X", offset);
-        refused(*d, what);
+        configRefused(*d, "read", offset, error);
         return std::nullopt;
     }
     return uint32_t{bytes[0]} | uint32_t{bytes[1]} << 8 | uint32_t{bytes[2]} << 16 | uint32_t{bytes[3]} << 24;
@@ -243,9 +275,7 @@ bool LinuxBus::writeConfig(int32_t chip, uint32_t offset, uint32_t value)
     std::string error;
     if (!guarded([&] { ok = pci_write_block(d->dev, static_cast<int>(offset), bytes, 4); }, error) || !ok)
     {
-        char what[64];
-        std::snprintf(what, sizeof what, "configuration write at 0x%02X", offset);
-        refused(*d, what);
+        configRefused(*d, "write", offset, error);
         return false;
     }
     return true;
@@ -256,13 +286,17 @@ bool LinuxBus::openWindow(Device& device, int bar, Window& w)
     const std::string path = device.dir + "/resource" + std::to_string(bar);
     w.io = (device.dev->flags[bar] & PCI_IORESOURCE_IO) != 0 || (device.dev->base_addr[bar] & 1) != 0;
     w.fd = ::open(path.c_str(), O_RDWR | O_CLOEXEC);
+    int error = errno;
+    std::string what = "opening BAR" + std::to_string(bar);
     if (w.fd >= 0 && !w.io)
     {
         w.mapSize = std::max<size_t>(kBarSizes[bar], kPage);
         void* map = mmap(nullptr, w.mapSize, PROT_READ | PROT_WRITE, MAP_SHARED, w.fd, 0);
+        error = errno;
         w.map = map == MAP_FAILED ? nullptr : static_cast<uint8_t*>(map);
         if (w.map == nullptr)
         {
+            what = "mapping BAR" + std::to_string(bar);
             close(w.fd);
             w.fd = -1;
         }
@@ -270,7 +304,7 @@ bool LinuxBus::openWindow(Device& device, int bar, Window& w)
     if (w.fd < 0)
     {
         w.failed = true;
-        refused(device, "opening " + path);
+        refused(device, what, path + ": " + std::strerror(error), denied(error));
         return false;
     }
     return true;
@@ -361,7 +395,8 @@ std::optional<uint32_t> LinuxBus::waitInterrupt(int32_t chip, int timeoutMs)
                     const std::string node = devPath_ + "/" + entry->d_name;
                     d->uio = ::open(node.c_str(), O_RDWR | O_CLOEXEC | O_NONBLOCK);
                     if (d->uio < 0)
-                        refused(*d, "opening " + node);
+                        refused(*d, "opening its interrupt", node + ": " + std::strerror(errno),
+                                denied(errno));
                     break;
                 }
             closedir(dir);
@@ -394,6 +429,7 @@ bool LinuxBus::acknowledgeInterrupt(int32_t chip)
     uint8_t high = 0;
     int ok = 0;
     std::string error;
+    bool writing = false;
     guarded(
         [&]
         {
@@ -401,12 +437,13 @@ bool LinuxBus::acknowledgeInterrupt(int32_t chip)
             if (ok && (high & (reg::kCommandIntxOff >> 8)))
             {
                 high &= static_cast<uint8_t>(~(reg::kCommandIntxOff >> 8));
+                writing = true;
                 ok = pci_write_block(d->dev, reg::kCfgCommand + 1, &high, 1);
             }
         },
         error);
     if (!ok)
-        refused(*d, "interrupt acknowledge");
+        configRefused(*d, writing ? "write" : "read", reg::kCfgCommand + 1, error);
     return ok != 0;
 }
 

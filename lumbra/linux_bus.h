@@ -13,27 +13,13 @@
 #include <vector>
 
 #include "bus.h"
+#include "pci_selection.h"
 
 struct pci_access;
 struct pci_dev;
 
 namespace lumbra
 {
-
-// Which devices a LUMBRA_DEVICE value picks: "pci" the board's IDs, "pci:VVVV:DDDD" an
-// lspci -d filter, "pci:slot=[[DDDD:]BB:]SS[.F]" an lspci -s filter. nullopt for text
-// that is none of these.
-struct PciSelection
-{
-    enum class Kind
-    {
-        Board,
-        Id,
-        Slot
-    } kind;
-    std::string filter;
-};
-std::optional<PciSelection> parsePciSelection(const std::string& device);
 
 class LinuxBus : public Bus
 {
@@ -42,7 +28,7 @@ public:
 
     // Scans `sysfsPath` (normally /sys/bus/pci) and keeps the devices the selection picks,
     // in bus order; UIO devices are looked for under `devPath`. A filter libpci cannot read
-    // fails the open with a warning; a tree that cannot be scanned gives no devices.
+    // or a tree that cannot be scanned fails the open with a warning saying why.
     static std::unique_ptr<LinuxBus> open(const std::string& sysfsPath, const std::string& devPath,
                                           const PciSelection& selection, Warn warn,
                                           std::vector<std::string>& warnings);
@@ -62,7 +48,7 @@ public:
     bool acknowledgeInterrupt(int32_t chip) override;
 
     // The device's slot as lspci prints it with -D: "0000:00:1f.3".
-    std::string slot(int32_t chip) const;
+    std::string slot(int32_t chip) const override;
 
 private:
     // One BAR reached through its sysfs resource file, opened at first use.
@@ -93,7 +79,10 @@ private:
     Device* board(int32_t chip);
     Window* window(Device& device, int bar, uint32_t offset, uint32_t width);
     bool openWindow(Device& device, int bar, Window& window);
-    void refused(const Device& device, const std::string& what) const;
+    void refused(const Device& device, const std::string& what, const std::string& why,
+                 bool rootWouldHelp) const;
+    void configRefused(const Device& device, const char* what, uint32_t offset,
+                       const std::string& error) const;
 
     pci_access* access_;
     std::string devPath_;

@@ -1,5 +1,6 @@
 #include "linux_bus.h"
 #include "pci_bus.h"
+#include "text.h"
 
 namespace lumbra
 {
@@ -10,10 +11,13 @@ std::unique_ptr<Bus> openPciBus(const std::string& device, const Host& host,
     const auto selection = parsePciSelection(device);
     if (!selection)
     {
-        warnings.push_back("LUMBRA_DEVICE=\"" + device + "\" is neither sim nor a pci selection");
+        warnings.push_back("LUMBRA_DEVICE=" + quoted(device) + " is neither sim nor a pci selection");
         return nullptr;
     }
-    return LinuxBus::open(host.sysfsPath, host.devPath, *selection, host.warn, warnings);
+    std::unique_ptr<Bus> pci = LinuxBus::open(host.sysfsPath, host.devPath, *selection, host.warn, warnings);
+    if (pci && host.behindPci)
+        pci = host.behindPci(std::move(pci));
+    return pci;
 }
 
 }  // namespace lumbra

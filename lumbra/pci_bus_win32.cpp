@@ -1,4 +1,6 @@
 #include "pci_bus.h"
+#include "pci_selection.h"
+#include "text.h"
 
 namespace lumbra
 {
@@ -7,12 +9,11 @@ namespace lumbra
 // simulated ones that could be taken for them.
 std::unique_ptr<Bus> openPciBus(const std::string& device, const Host&, std::vector<std::string>& warnings)
 {
-    if (device.compare(0, 3, "pci") == 0)
-        warnings.push_back("LUMBRA_DEVICE=\"" + device +
-                           "\": this library simulates boards only; on Windows real boards are served "
-                           "by the board maker's own lumbra.dll, put in place of this one");
+    if (parsePciSelection(device))
+        warnings.push_back("LUMBRA_DEVICE=" + quoted(device) +
+                           ": on Windows real boards are served by the board maker's own lumbra.dll");
     else
-        warnings.push_back("LUMBRA_DEVICE=\"" + device + "\" is neither sim nor a pci selection");
+        warnings.push_back("LUMBRA_DEVICE=" + quoted(device) + " is neither sim nor a pci selection");
     return nullptr;
 }
 

@@ -1,7 +1,12 @@
 #include "session.h"
 
+#include <cstdio>
+
 #include "pci_bus.h"
+#include "pci_selection.h"
 #include "registers.h"
+#include "state_file_os.h"
+#include "text.h"
 
 namespace lumbra
 {
@@ -175,17 +180,29 @@ void Session::report(const std::vector<std::string>& warnings) const
 
 // Interrupts are taken whenever the library is entered: since the mask can only change
 // inside a call, taking them first counts every one under the mask it came in under.
+// An acknowledge that fails is owed and tried again at every entry: without it the
+// kernel keeps the line masked and no further interrupt would ever come.
 void Session::pollInterrupt()
 {
     if (intrChip_ == 0)
         return;
     const auto fresh = bus_->waitInterrupt(intrChip_, 0);
-    if (!fresh || *fresh == 0)
+    if (fresh && *fresh != 0)
+    {
+        raised_ = static_cast<uint16_t>(raised_ + *fresh);
+        bus_->writePort(intrChip_, reg::kCadmirStatus, reg::kCadmirMatched);
+        writeInterruptControl();
+    }
+    else if (!ackOwed_)
         return;
-    raised_ = static_cast<uint16_t>(raised_ + *fresh);
-    bus_->writePort(intrChip_, reg::kCadmirStatus, reg::kCadmirMatched);
-    writeInterruptControl();
-    bus_->acknowledgeInterrupt(intrChip_);
+    const bool owed = ackOwed_;
+    ackOwed_ = !bus_->acknowledgeInterrupt(intrChip_);
+    if (ackOwed_ && !owed)
+        host_.warn("chip " + std::to_string(intrChip_) +
+                   ": the interrupt could not be acknowledged, so no further one can come; "
+                   "it is tried again at every call");
+    else if (!ackOwed_ && owed)
+        host_.warn("chip " + std::to_string(intrChip_) + ": the interrupt is acknowledged now");
 }
 
 bool Session::writeInterruptControl()
@@ -204,6 +221,7 @@ void Session::releaseInterrupt()
     }
     intrChip_ = 0;
     masked_ = true;
+    ackOwed_ = false;
 }
 
 int16_t Session::PciOpenDevice()
@@ -249,6 +267,10 @@ int16_t Session::PciOpenDevice()
     }
     report(warnings);
     chips_ = bus_->count();
+    device_ = settings.device;
+    const auto selection = parsePciSelection(settings.device);
+    othersWritable_ = selection && selection->othersWritable;
+    backedUp_.clear();
     open_ = true;
     return 1;
 }
@@ -298,6 +320,16 @@ int16_t Session::PciWriteConfigReg(int32_t chip, int32_t offset, int32_t value)
 {
     if (!enterChip(Fn::PciWriteConfigReg, chip, offset) || !configOffset(offset))
         return 0;
+    // A disk or network controller picked to look at must not be one double-click away
+    // from a changed configuration.
+    if (!bus_->isBoard(chip) && !othersWritable_)
+    {
+        host_.warn(bus_->slot(chip) +
+                   ": configuration write refused: the device is not a Tavrin board and is read-only; "
+                   "to allow writes, end the selection in \",writable\" (LUMBRA_DEVICE=" +
+                   quoted(device_ + ",writable") + ")");
+        return 0;
+    }
     return bus_->writeConfig(chip, static_cast<uint32_t>(offset), static_cast<uint32_t>(value));
 }
 
@@ -333,19 +365,101 @@ int16_t Session::OrvelWriteEep(int32_t chip, int32_t address, int32_t value)
     // pass for a successful write of some other value.
     if (value < 0 || value > 0xFFFF || !bus_->isBoard(chip))
         return 0;
-    return programEeprom(*bus_, chip, host_.nowNs,
-                         {{static_cast<uint32_t>(address), static_cast<uint16_t>(value)}});
+    return changeEeprom(chip, {{static_cast<uint32_t>(address), static_cast<uint16_t>(value)}});
 }
 
+// A real board keeps what identifies it: its own serial number goes back into the
+// initial image, sealed with a checksum over the result.
 int16_t Session::TavrinInitEep(int32_t chip)
 {
     if (!enterChip(Fn::TavrinInitEep, chip) || !bus_->isBoard(chip))
         return 0;
-    const auto factory = Board::factoryEeprom(chip);
+    auto image = Board::factoryEeprom(chip);
+    if (bus_ != &sim_)
+    {
+        EepromWires wires(*bus_, chip, host_.nowNs);
+        for (const int address : {Board::kSerialLow, Board::kSerialHigh})
+        {
+            const auto word = wires.read(static_cast<uint32_t>(address));
+            if (!word)
+            {
+                host_.warn(bus_->slot(chip) + ": EEPROM not initialised: its serial number cannot be read");
+                return 0;
+            }
+            image[address] = *word;
+        }
+        Board::seal(image);
+    }
     std::vector<std::pair<uint32_t, uint16_t>> words;
-    for (uint32_t address = 0; address < factory.size(); ++address)
-        words.emplace_back(address, factory[address]);
+    for (uint32_t address = 0; address < image.size(); ++address)
+        words.emplace_back(address, image[address]);
+    return changeEeprom(chip, words);
+}
+
+int16_t Session::changeEeprom(int32_t chip, const std::vector<std::pair<uint32_t, uint16_t>>& words)
+{
+    if (!keepBackup(chip))
+        return 0;
     return programEeprom(*bus_, chip, host_.nowNs, words);
+}
+
+// Before a real board's EEPROM is first changed, its 64 words go to a backup file named
+// by slot and serial number. An earlier backup of the same board is never overwritten:
+// it holds what the board had before anything was changed.
+bool Session::keepBackup(int32_t chip)
+{
+    if (bus_ == &sim_ || backedUp_.count(chip))
+        return true;
+    const std::string slot = bus_->slot(chip);
+    const auto refuse = [&](const std::string& why)
+    {
+        host_.warn(slot + ": EEPROM not changed: " + why);
+        return false;
+    };
+    Board::Eeprom words;
+    EepromWires wires(*bus_, chip, host_.nowNs);
+    for (uint32_t address = 0; address < words.size(); ++address)
+    {
+        const auto word = wires.read(address);
+        if (!word)
+            return refuse("its words cannot be read for the backup");
+        words[address] = *word;
+    }
+    char serial[16];
+    std::snprintf(serial, sizeof serial, "%04X%04X", words[Board::kSerialHigh], words[Board::kSerialLow]);
+    std::string error;
+    std::string folder = os::userStateFolder(host_.getenv, error);
+    if (folder.empty())
+        return refuse("no folder for its backup: " + error);
+    folder += "/lumbra";
+    if (!os::makeFolders(folder, error))
+        return refuse("cannot make the folder for its backup: " + error);
+    std::string name = slot;
+    for (char& c : name)
+        if (c == ':')
+            c = '-';
+    const std::string path = folder + "/eeprom-" + name + "-serial-" + serial + ".txt";
+    std::string text = "# lumbra EEPROM backup of the board in slot " + slot + ", serial number " + serial +
+                       "\n# word address: eight words in hex, as OrvelWriteEep takes them\n";
+    for (size_t row = 0; row < words.size(); row += 8)
+    {
+        char hex[8];
+        std::snprintf(hex, sizeof hex, "%02zX:", row);
+        text += hex;
+        for (size_t address = row; address < row + 8; ++address)
+        {
+            std::snprintf(hex, sizeof hex, " %04X", words[address]);
+            text += hex;
+        }
+        text += '\n';
+    }
+    bool exists = false;
+    if (os::createNewFile(path, text, exists, error))
+        host_.warn(slot + ": EEPROM backed up to " + path);
+    else if (!exists)
+        return refuse("cannot write its backup: " + error);
+    backedUp_.insert(chip);
+    return true;
 }
 
 int16_t Session::readPortTo(Fn fn, int32_t chip, uint32_t offset, uint8_t* value)

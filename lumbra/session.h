@@ -19,6 +19,7 @@
 #include <functional>
 #include <memory>
 #include <optional>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -43,6 +44,8 @@ struct Host
     // Where LinuxBus looks; tests point these at a stand-in tree.
     std::string sysfsPath = "/sys/bus/pci";
     std::string devPath = "/dev";
+    // Lets tests put simulated boards behind the devices the Linux bus found.
+    std::function<std::unique_ptr<Bus>(std::unique_ptr<Bus>)> behindPci = nullptr;
 };
 
 class Session
@@ -66,6 +69,8 @@ private:
     void releaseInterrupt();
     bool writeInterruptControl();
     void report(const std::vector<std::string>& warnings) const;
+    bool keepBackup(int32_t chip);
+    int16_t changeEeprom(int32_t chip, const std::vector<std::pair<uint32_t, uint16_t>>& words);
 
     Host host_;
     bool open_ = false;
@@ -75,7 +80,11 @@ private:
     std::unique_ptr<Bus> pci_;
     Bus* bus_ = nullptr;
     int32_t chips_ = 0;
-    int32_t intrChip_ = 0;  // chip whose counter interrupt is open, 0 for none
+    std::string device_;           // the LUMBRA_DEVICE text of the open, for messages
+    bool othersWritable_ = false;  // configuration writes may reach devices that are not boards
+    std::set<int32_t> backedUp_;   // real boards whose EEPROM has a backup, since the open
+    bool ackOwed_ = false;         // the last interrupt could not be acknowledged yet
+    int32_t intrChip_ = 0;         // chip whose counter interrupt is open, 0 for none
     bool masked_ = true;
     uint16_t period_ = 0;
     uint16_t raised_ = 0;  // wraps at 16 bits like the status record's field

@@ -22,7 +22,7 @@ void readNumber(const Getenv& getenv, const char* variable, uint64_t max, T& tar
         target = static_cast<T>(*value);
         return;
     }
-    warnings.push_back(std::string(variable) + "=\"" + raw + "\" is not a number from 0 to " +
+    warnings.push_back(std::string(variable) + "=" + quoted(raw) + " is not a number from 0 to " +
                        std::to_string(max) + "; using " + std::to_string(target));
 }
 

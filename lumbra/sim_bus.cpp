@@ -1,5 +1,7 @@
 #include "sim_bus.h"
 
+#include "state_file_os.h"
+
 namespace lumbra
 {
 
@@ -7,15 +9,28 @@ void SimBus::open(const Settings& settings, std::vector<std::string>& warnings)
 {
     catchUp();
     clock_.start(settings.pulseHz, nowNs_());
-    stateFile_ = settings.stateFile;
-    EepromImages kept;
-    if (!stateFile_.empty())
-        kept = loadEepromImages(stateFile_, warnings);
+    stateFile_.clear();
+    LoadedImages kept;
+    if (!settings.stateFile.empty())
+    {
+        // A link is followed, so the save replaces its target and the link stays.
+        std::string error;
+        const std::string target = os::resolveLinks(settings.stateFile, error);
+        if (target.empty())
+            warnings.push_back("state file " + error + "; not read, and EEPROM changes last this run only");
+        else
+        {
+            kept = loadEepromImages(target, warnings);
+            if (kept.writable)
+                stateFile_ = target;
+        }
+    }
     while (boards_.size() < static_cast<size_t>(settings.chips))
     {
         const auto chip = static_cast<int32_t>(boards_.size() + 1);
-        const auto image = kept.find(chip);
-        boards_.emplace_back(chip, image != kept.end() ? image->second : Board::factoryEeprom(chip));
+        const auto image = kept.images.find(chip);
+        boards_.emplace_back(chip, image != kept.images.end() ? image->second : Board::factoryEeprom(chip));
+        synced_.push_back(boards_.back().eeprom());
         raised_.push_back(0);
         seen_.push_back(0);
     }
@@ -101,9 +116,7 @@ bool SimBus::writeMemory(int32_t chip, uint32_t offset, uint32_t value)
     Board* b = reach(chip);
     if (!b || !b->writeMemory(offset, value, nowNs_()))
         return false;
-    if (b->takeEepromChange())
-        keepEeprom(chip);
-    return true;
+    return !b->takeEepromChange() || keepEeprom();
 }
 
 std::optional<uint32_t> SimBus::waitInterrupt(int32_t chip, int)
@@ -117,20 +130,40 @@ std::optional<uint32_t> SimBus::waitInterrupt(int32_t chip, int)
     return static_cast<uint32_t>(fresh);
 }
 
-void SimBus::keepEeprom(int32_t chip)
+// Only the words that changed since the file last took this process's words go in, so
+// another process's words in the same chip stay.
+bool SimBus::keepEeprom()
 {
     if (stateFile_.empty())
-        return;
-    unsaved_.insert(chip);
-    EepromImages changed;
-    for (int32_t c : unsaved_)
-        changed[c] = boards_[static_cast<size_t>(c - 1)].eeprom();
-    if (!saveEepromImages(stateFile_, changed))
+        return true;
+    EepromChanges changed;
+    for (size_t i = 0; i < boards_.size(); ++i)
     {
-        warn_("cannot write " + stateFile_ + "; the EEPROM change lasts this run only");
-        return;
+        ChangedWords change{0, boards_[i].eeprom()};
+        for (int word = 0; word < Board::kEepromWords; ++word)
+            if (change.words[word] != synced_[i][word])
+                change.mask |= uint64_t{1} << word;
+        if (change.mask != 0)
+            changed[static_cast<int32_t>(i + 1)] = change;
     }
-    unsaved_.clear();
+    std::string error;
+    switch (saveEepromWords(stateFile_, changed, error))
+    {
+        case Saved::Yes:
+            for (const auto& [chip, change] : changed)
+                synced_[static_cast<size_t>(chip - 1)] = change.words;
+            return true;
+        case Saved::Busy:
+            // The word is in the EEPROM but not in the file: the write fails, and the next save
+            // tries again.
+            warn_("cannot save to state file " + error + "; the EEPROM write is not kept");
+            return false;
+        case Saved::Failed:
+            break;
+    }
+    warn_("cannot write state file " + error + "; EEPROM changes last this run only");
+    stateFile_.clear();
+    return true;
 }
 
 }  // namespace lumbra

@@ -5,7 +5,6 @@
 
 #include <cstdint>
 #include <functional>
-#include <set>
 #include <string>
 #include <vector>
 
@@ -49,7 +48,7 @@ private:
     Board* board(int32_t chip);
     Board* reach(int32_t chip);  // after crediting the pulses due
     void catchUp();
-    void keepEeprom(int32_t chip);
+    bool keepEeprom();
 
     Clock nowNs_;
     Warn warn_;
@@ -59,9 +58,9 @@ private:
     // Grows and never shrinks: a board keeps what was written to it for the life of the
     // process, even while a later open hides it behind a smaller chip count.
     std::vector<Board> boards_;
-    std::vector<uint64_t> raised_;  // interrupts INTA delivered, per board
-    std::vector<uint64_t> seen_;    // of them, those a wait has already answered
-    std::set<int32_t> unsaved_;     // chips whose EEPROM changed since the file last took it
+    std::vector<uint64_t> raised_;       // interrupts INTA delivered, per board
+    std::vector<uint64_t> seen_;         // of them, those a wait has already answered
+    std::vector<Board::Eeprom> synced_;  // per board, its EEPROM when the file last took it
 };
 
 }  // namespace lumbra

@@ -55,14 +55,14 @@ EepromImages parseEepromImages(std::string_view text, const std::string& name,
             images[image->first] = image->second;
         else
             warnings.push_back(name + ":" + std::to_string(number) +
-                               ": not a chip number and 64 hexadecimal words; skipped");
+                               ": not a chip number and 64 hexadecimal words");
     }
     return images;
 }
 
 std::string formatEepromImages(const EepromImages& images)
 {
-    std::string text = "# lumbra simulated boards: chip number, then its 64 EEPROM words in hex\n";
+    std::string text = std::string(kStateHeader) + "\n";
     for (const auto& [chip, words] : images)
     {
         text += std::to_string(chip);
@@ -77,29 +77,91 @@ std::string formatEepromImages(const EepromImages& images)
     return text;
 }
 
-EepromImages loadEepromImages(const std::string& path, std::vector<std::string>& warnings)
+namespace
 {
-    std::string text, error;
-    if (os::readFile(path, kMaxStateFileBytes, text, error) != os::Opened::Read)
-        return {};
-    return parseEepromImages(text, path, warnings);
+
+bool ownHeader(std::string_view text)
+{
+    const auto line = text.substr(0, text.find('\n'));
+    return trim(line) == kStateHeader;
 }
 
-bool saveEepromImages(const std::string& path, const EepromImages& changed)
+// The images of a file the library may rewrite; an empty `problem` means it may.
+EepromImages readOwnFile(const std::string& path, bool& missing, std::string& problem)
 {
-    std::string error;
-    const auto lock = os::lockFile(path, kLockTimeoutMs, error);
-    if (!lock)
-        return false;
-    // What other processes wrote stays; their malformed lines were warned about when read.
     std::string text;
-    std::vector<std::string> ignored;
-    os::readFile(path, kMaxStateFileBytes, text, error);
-    EepromImages images = parseEepromImages(text, path, ignored);
-    for (const auto& [chip, words] : changed)
-        images[chip] = words;
+    missing = false;
+    switch (os::readFile(path, kMaxStateFileBytes, text, problem))
+    {
+        case os::Opened::Missing:
+            missing = true;
+            return {};
+        case os::Opened::Refused:
+            problem += "; not read";
+            return {};
+        case os::Opened::Read:
+            break;
+    }
+    // An empty file holds nothing to lose; anything else must say it is ours.
+    if (!text.empty() && !ownHeader(text))
+    {
+        problem = path + ": not a lumbra state file (its first line is not \"" + std::string(kStateHeader) +
+                  "\"); left as it is";
+        return {};
+    }
+    std::vector<std::string> unreadable;
+    EepromImages images = parseEepromImages(text, path, unreadable);
+    if (!unreadable.empty())
+    {
+        problem = unreadable.front();
+        if (unreadable.size() > 1)
+            problem += " (and " + std::to_string(unreadable.size() - 1) + " more such lines)";
+        problem += "; the file is left as it is";
+    }
+    return images;
+}
+
+}  // namespace
+
+LoadedImages loadEepromImages(const std::string& path, std::vector<std::string>& warnings)
+{
+    LoadedImages loaded;
+    bool missing = false;
+    std::string problem;
+    loaded.images = readOwnFile(path, missing, problem);
+    if (!problem.empty())
+    {
+        loaded.writable = false;
+        warnings.push_back("state file " + problem + ", and EEPROM changes last this run only");
+    }
+    return loaded;
+}
+
+Saved saveEepromWords(const std::string& path, const EepromChanges& changed, std::string& error)
+{
+    bool busy = false;
+    const auto lock = os::lockFile(path, kLockTimeoutMs, busy, error);
+    if (!lock)
+        return busy ? Saved::Busy : Saved::Failed;
+    os::removeDeadTemporaries(path);
+    bool missing = false;
+    EepromImages images = readOwnFile(path, missing, error);
+    if (!error.empty())
+        return Saved::Failed;
+    for (const auto& [chip, change] : changed)
+    {
+        const auto kept = images.find(chip);
+        if (kept == images.end())
+        {
+            images[chip] = change.words;
+            continue;
+        }
+        for (int word = 0; word < Board::kEepromWords; ++word)
+            if (change.mask >> word & 1)
+                kept->second[word] = change.words[word];
+    }
     // The lock is let go only after the rename, so the next writer reads this one's file.
-    return os::replaceFile(path, formatEepromImages(images), error);
+    return os::replaceFile(path, formatEepromImages(images), error) ? Saved::Yes : Saved::Failed;
 }
 
 }  // namespace lumbra

@@ -42,8 +42,9 @@ Opened readFile(const std::string& path, uint64_t maxBytes, std::string& text, s
 // Takes the exclusive lock on the state file at `path` (created empty when missing),
 // waiting at most timeoutMs for another process to let go. The lock is on the file the
 // path names when it returns, even if another process renamed a new one into place
-// meanwhile. Null with `error` set when it cannot be had in time.
-std::unique_ptr<FileLock> lockFile(const std::string& path, int timeoutMs, std::string& error);
+// meanwhile. Null with `error` set when it cannot be had, and `busy` set when that is
+// because another process held it all that time.
+std::unique_ptr<FileLock> lockFile(const std::string& path, int timeoutMs, bool& busy, std::string& error);
 
 // Puts `text` into `path` as one step: a temporary file named for this process
 // (`temporaryName`) is written beside it and renamed over it, so a process that dies

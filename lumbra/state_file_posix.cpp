@@ -125,8 +125,9 @@ Opened readFile(const std::string& path, uint64_t maxBytes, std::string& text, s
     return result;
 }
 
-std::unique_ptr<FileLock> lockFile(const std::string& path, int timeoutMs, std::string& error)
+std::unique_ptr<FileLock> lockFile(const std::string& path, int timeoutMs, bool& busy, std::string& error)
 {
+    busy = false;
     using Clock = std::chrono::steady_clock;
     const auto deadline = Clock::now() + std::chrono::milliseconds(timeoutMs);
     for (;;)
@@ -159,6 +160,7 @@ std::unique_ptr<FileLock> lockFile(const std::string& path, int timeoutMs, std::
         ::close(fd);
         if (Clock::now() >= deadline)
         {
+            busy = true;
             error = path + ": another process held it for more than " + std::to_string(timeoutMs) + " ms";
             return nullptr;
         }

@@ -188,8 +188,9 @@ Opened readFile(const std::string& path, uint64_t maxBytes, std::string& text, s
     }
 }
 
-std::unique_ptr<FileLock> lockFile(const std::string& path, int timeoutMs, std::string& error)
+std::unique_ptr<FileLock> lockFile(const std::string& path, int timeoutMs, bool& busy, std::string& error)
 {
+    busy = false;
     const std::string name = lockName(path);
     HANDLE file = CreateFileW(widen(name).c_str(), GENERIC_READ | GENERIC_WRITE, kShareAll, nullptr,
                               OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
@@ -216,6 +217,7 @@ std::unique_ptr<FileLock> lockFile(const std::string& path, int timeoutMs, std::
         }
         if (Clock::now() >= deadline)
         {
+            busy = true;
             error = path + ": another process held it for more than " + std::to_string(timeoutMs) + " ms";
             break;
         }

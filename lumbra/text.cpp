@@ -1,6 +1,7 @@
 #include "text.h"
 
 #include <charconv>
+#include <cstdio>
 
 namespace lumbra
 {
@@ -38,5 +39,31 @@ std::optional<uint64_t> parseNumber(std::string_view text, uint64_t max)
 }
 
 std::optional<uint64_t> parseHex(std::string_view text, uint64_t max) { return parseDigits(text, 16, max); }
+
+std::string quoted(std::string_view value)
+{
+    constexpr size_t kShown = 60;
+    size_t cut = std::min(value.size(), kShown);
+    // Not inside a UTF-8 sequence: a cut character would print as garbage.
+    while (cut < value.size() && cut > 0 && (static_cast<unsigned char>(value[cut]) & 0xC0) == 0x80)
+        --cut;
+    std::string text = "\"";
+    for (const char c : value.substr(0, cut))
+    {
+        const auto byte = static_cast<unsigned char>(c);
+        if (byte < 0x20 || byte == 0x7F)
+        {
+            char escaped[8];
+            std::snprintf(escaped, sizeof escaped, "\\x%02X", byte);
+            text += escaped;
+        }
+        else
+            text += c;
+    }
+    text += '"';
+    if (cut < value.size())
+        text += "... (" + std::to_string(value.size()) + " characters)";
+    return text;
+}
 
 }  // namespace lumbra

@@ -3,6 +3,7 @@
 
 #include <cstdint>
 #include <optional>
+#include <string>
 #include <string_view>
 
 namespace lumbra
@@ -16,5 +17,10 @@ std::optional<uint64_t> parseNumber(std::string_view text, uint64_t max);
 
 // Bare hexadecimal digits, as the state file writes them.
 std::optional<uint64_t> parseHex(std::string_view text, uint64_t max);
+
+// A value from outside as a warning shows it: in double quotes, cut after its first 60
+// characters (a warning of many kilobytes hides what it is about), control characters
+// as \xNN so that a value cannot drive the terminal.
+std::string quoted(std::string_view value);
 
 }  // namespace lumbra

@@ -2,11 +2,16 @@
 // what is found for each selection, which file each access reaches, and that nothing
 // but configuration space is touched on a device that is not a board.
 #include <gtest/gtest.h>
+#include <sys/wait.h>
 
+#include <filesystem>
+#include <fstream>
 #include <map>
+#include <sstream>
 
 #include "BusSuite.h"
 #include "StandInSysfs.h"
+#include "board.h"
 #include "linux_bus.h"
 #include "registers.h"
 #include "session.h"
@@ -50,6 +55,75 @@ constexpr const char* kBoardA = "0000:00:05.0";
 constexpr const char* kOther = "0000:00:03.0";
 constexpr const char* kBoardB = "0000:01:00.0";  // a board without UIO
 
+// A simulated Tavrin board behind each board the Linux bus found: the mode registers,
+// and with them the serial EEPROM, answer as a board's would, while configuration
+// space, ports, interrupts and slots stay the stand-in tree's.
+class BoardsBehind : public Bus
+{
+public:
+    BoardsBehind(std::unique_ptr<Bus> found, const Board::Eeprom& eeprom,
+                 const std::function<uint64_t()>& now)
+        : found_(std::move(found)), now_(now)
+    {
+        for (int32_t chip = 1; chip <= found_->count(); ++chip)
+            boards_.emplace_back(chip, eeprom);
+    }
+    int32_t count() const override { return found_->count(); }
+    bool isBoard(int32_t chip) const override { return found_->isBoard(chip); }
+    std::string slot(int32_t chip) const override { return found_->slot(chip); }
+    std::optional<uint32_t> readConfig(int32_t chip, uint32_t offset) override
+    {
+        return found_->readConfig(chip, offset);
+    }
+    bool writeConfig(int32_t chip, uint32_t offset, uint32_t value) override
+    {
+        return found_->writeConfig(chip, offset, value);
+    }
+    std::optional<uint8_t> readPort(int32_t chip, uint32_t offset) override
+    {
+        return found_->readPort(chip, offset);
+    }
+    bool writePort(int32_t chip, uint32_t offset, uint8_t value) override
+    {
+        return found_->writePort(chip, offset, value);
+    }
+    std::optional<uint32_t> readMemory(int32_t chip, uint32_t offset) override
+    {
+        if (!isBoard(chip))
+            return found_->readMemory(chip, offset);
+        return boards_[chip - 1].readMemory(offset, now_());
+    }
+    bool writeMemory(int32_t chip, uint32_t offset, uint32_t value) override
+    {
+        if (!isBoard(chip))
+            return found_->writeMemory(chip, offset, value);
+        return boards_[chip - 1].writeMemory(offset, value, now_());
+    }
+    std::optional<uint32_t> waitInterrupt(int32_t chip, int timeoutMs) override
+    {
+        return found_->waitInterrupt(chip, timeoutMs);
+    }
+    bool acknowledgeInterrupt(int32_t chip) override { return found_->acknowledgeInterrupt(chip); }
+
+    Board::Eeprom eeprom(int32_t chip) const { return boards_[chip - 1].eeprom(); }
+
+private:
+    std::unique_ptr<Bus> found_;
+    std::function<uint64_t()> now_;
+    std::vector<Board> boards_;
+};
+
+// What a real board's EEPROM might hold after years in the field.
+Board::Eeprom fieldEeprom()
+{
+    Board::Eeprom words = Board::factoryEeprom(1);
+    for (int i = 0; i < Board::kEepromWords; ++i)
+        words[i] = static_cast<uint16_t>(words[i] ^ (0x0101 * i));
+    words[Board::kSerialLow] = 0x5EC1;
+    words[Board::kSerialHigh] = 0x00B7;
+    return words;
+}
+
 class LinuxPci : public ::testing::Test
 {
 protected:
@@ -68,17 +142,28 @@ protected:
         warned_.insert(warned_.end(), warnings.begin(), warnings.end());
         return bus;
     }
-    // The library as the program sees it, with LUMBRA_DEVICE set to `device`.
-    std::unique_ptr<Session> session(const std::string& device)
+    // The library as the program sees it, with LUMBRA_DEVICE set to `device`; with
+    // `eeprom`, simulated boards with that EEPROM stand behind the tree's boards.
+    std::unique_ptr<Session> session(const std::string& device, std::optional<Board::Eeprom> eeprom = {},
+                                     std::string sysfs = {})
     {
         env_["LUMBRA_DEVICE"] = device;
-        Host host{[] { return uint64_t{0}; },
+        const auto now = [this] { return now_ += 1000; };
+        Host host{now,
                   [this](const char* name) -> const char*
                   {
                       const auto it = env_.find(name);
                       return it == env_.end() ? nullptr : it->second.c_str();
                   },
-                  [this](const std::string& line) { warned_.push_back(line); }, tree_.sysfs(), tree_.dev()};
+                  [this](const std::string& line) { warned_.push_back(line); },
+                  sysfs.empty() ? tree_.sysfs() : sysfs, tree_.dev()};
+        if (eeprom)
+            host.behindPci = [this, eeprom, now](std::unique_ptr<Bus> found)
+            {
+                auto behind = std::make_unique<BoardsBehind>(std::move(found), *eeprom, now);
+                boards_ = behind.get();
+                return behind;
+            };
         return std::make_unique<Session>(host);
     }
     std::vector<uint8_t> file(const char* slot, const char* name)
@@ -86,9 +171,25 @@ protected:
         return tree_.bytes(tree_.dir(slot) + "/" + name);
     }
 
+    // The lines that mention every one of `words`.
+    size_t warnedOf(std::initializer_list<const char*> words) const
+    {
+        size_t lines = 0;
+        for (const auto& line : warned_)
+        {
+            bool all = true;
+            for (const char* word : words)
+                all = all && line.find(word) != std::string::npos;
+            lines += all;
+        }
+        return lines;
+    }
+
     test::StandInSysfs tree_;
     std::map<std::string, std::string> env_;
     std::vector<std::string> warned_;
+    uint64_t now_ = 0;
+    BoardsBehind* boards_ = nullptr;
 };
 
 }  // namespace
@@ -160,7 +261,7 @@ TEST_F(LinuxPci, LibraryReachesConfigPortsAndModeRegistersThroughTheDeviceFiles)
 
 TEST_F(LinuxPci, BoardFunctionsOnAnotherDeviceFailAndTouchNothing)
 {
-    const auto lib = session("pci:1af4:1041");
+    const auto lib = session("pci:1af4:1041,writable");
     ASSERT_EQ(lib->PciOpenDevice(), 1);
     ASSERT_EQ(lib->PciFindDevice(), 1);
     const auto before0 = file(kOther, "resource0"), before1 = file(kOther, "resource1");
@@ -250,4 +351,248 @@ TEST_F(LinuxPci, MalformedDeviceSelectionFailsTheOpen)
     }
     EXPECT_EQ(session("sim")->PciOpenDevice(), 1);
     EXPECT_EQ(session("")->PciOpenDevice(), 1);
+}
+
+TEST_F(LinuxPci, InitialisingARealBoardKeepsItsSerialNumberAndSealsTheChecksum)
+{
+    env_["XDG_STATE_HOME"] = tree_.sysfs() + "/../state";
+    const auto lib = session("pci", fieldEeprom());
+    ASSERT_EQ(lib->PciOpenDevice(), 1);
+    ASSERT_EQ(lib->TavrinInitEep(1), 1);
+    auto expected = Board::factoryEeprom(1);
+    expected[Board::kSerialLow] = 0x5EC1;
+    expected[Board::kSerialHigh] = 0x00B7;
+    uint16_t sum = 0;
+    for (int address = 0; address < Board::kEepromWords; ++address)
+    {
+        int32_t word = -1;
+        ASSERT_EQ(lib->OrvelReadEep(1, address, &word), 1);
+        sum = static_cast<uint16_t>(sum + word);
+        if (address != Board::kChecksum)
+        {
+            EXPECT_EQ(word, expected[address]) << "word " << address;
+        }
+    }
+    EXPECT_EQ(sum, 0) << "the checksum word covers the serial number kept";
+    EXPECT_EQ(boards_->eeprom(2), fieldEeprom()) << "chip 2 untouched";
+}
+
+// Before a real board's EEPROM first changes, its words go to a backup named by slot and
+// serial number, which nothing overwrites later, not even another run.
+TEST_F(LinuxPci, TheFirstEepromChangeOfARealBoardIsBackedUpAndTheBackupNeverOverwritten)
+{
+    const std::string root = tree_.sysfs() + "/..";
+    const struct
+    {
+        const char* variable;
+        std::string value;
+        std::string folder;
+        std::function<int16_t(Session&)> change;
+    } cases[] = {
+        {"XDG_STATE_HOME", root + "/xdg", root + "/xdg/lumbra",
+         [](Session& lib) { return lib.OrvelWriteEep(1, 5, 0x1234); }},
+        {"HOME", root + "/home", root + "/home/.local/state/lumbra",
+         [](Session& lib) { return lib.TavrinInitEep(1); }},
+    };
+    for (const auto& c : cases)
+    {
+        env_.erase("XDG_STATE_HOME");
+        env_[c.variable] = c.value;
+        warned_.clear();
+        const std::string backup = c.folder + "/eeprom-0000-00-05.0-serial-00B75EC1.txt";
+        std::string words;  // the first row as the backup shows it
+        for (int address = 0; address < 8; ++address)
+        {
+            char hex[8];
+            std::snprintf(hex, sizeof hex, " %04X", fieldEeprom()[address]);
+            words += hex;
+        }
+        const auto backedUp = [&]
+        {
+            std::ifstream in(backup);
+            std::string line;
+            while (std::getline(in, line))
+                if (line.rfind("00:", 0) == 0)
+                    return line == "00:" + words;
+            return false;
+        };
+        for (int run = 0; run < 2; ++run)
+        {
+            const auto lib = session("pci", fieldEeprom());
+            ASSERT_EQ(lib->PciOpenDevice(), 1);
+            EXPECT_FALSE(std::filesystem::exists(backup) && run == 0);
+            ASSERT_EQ(c.change(*lib), 1) << c.variable;
+            EXPECT_TRUE(backedUp()) << c.variable << " run " << run;
+            EXPECT_EQ(lib->OrvelWriteEep(1, 6, 0x5678), 1);
+            EXPECT_TRUE(backedUp()) << c.variable << " run " << run;
+            boards_ = nullptr;
+            if (run == 1)
+                continue;
+            // The next run's board already holds the changed words: the backup must stay.
+            lib->PciCloseDevice();
+        }
+        EXPECT_EQ(warnedOf({"backed up to", backup.c_str()}), 1u) << c.variable;
+        EXPECT_EQ(std::filesystem::status(c.folder).permissions() & std::filesystem::perms::group_all,
+                  std::filesystem::perms::none);
+    }
+}
+
+TEST_F(LinuxPci, AnEepromChangeWhoseBackupCannotBeWrittenIsRefused)
+{
+    const std::string blocker = tree_.sysfs() + "/../a-file";
+    std::ofstream(blocker) << "in the way\n";
+    const std::map<std::string, std::string> cases[] = {
+        {{"XDG_STATE_HOME", blocker}},          // a file where the folder should be
+        {{"HOME", blocker + "/home"}},          // the same one level down
+        {{"XDG_STATE_HOME", "relative/path"}},  // neither names a folder
+    };
+    for (const auto& variables : cases)
+    {
+        env_.erase("XDG_STATE_HOME");
+        env_.erase("HOME");
+        env_.insert(variables.begin(), variables.end());
+        warned_.clear();
+        const auto lib = session("pci", fieldEeprom());
+        ASSERT_EQ(lib->PciOpenDevice(), 1);
+        EXPECT_EQ(lib->OrvelWriteEep(1, 5, 0x1234), 0);
+        EXPECT_EQ(lib->TavrinInitEep(1), 0);
+        EXPECT_EQ(boards_->eeprom(1), fieldEeprom()) << "nothing was changed";
+        EXPECT_EQ(warned_.size(), 2u);
+        EXPECT_EQ(warnedOf({"0000:00:05.0: EEPROM not changed", "backup"}), 2u) << warned_.at(0);
+    }
+    EXPECT_NE(warned_.at(0).find("neither XDG_STATE_HOME nor HOME"), std::string::npos) << warned_.at(0);
+}
+
+TEST_F(LinuxPci, ConfigurationWritesReachAnotherDeviceOnlyWhenTheSelectionSaysWritable)
+{
+    const std::pair<const char*, bool> cases[] = {
+        {"pci:1af4:1041", false},
+        {"pci:slot=00:03.0", false},
+        {"pci:1af4:1041,writable", true},
+        {"pci:slot=00:03.0,writable", true},
+    };
+    for (const auto& [device, writable] : cases)
+    {
+        warned_.clear();
+        auto config = file(kOther, "config");
+        config[0x40] = 0;
+        tree_.write(tree_.dir(kOther) + "/config", config);
+        const auto lib = session(device);
+        ASSERT_EQ(lib->PciOpenDevice(), 1);
+        EXPECT_EQ(lib->PciWriteConfigReg(1, 0x40, 0x5A), writable) << device;
+        EXPECT_EQ(file(kOther, "config")[0x40], writable ? 0x5A : 0) << device;
+        EXPECT_EQ(warned_.size(), writable ? 0u : 1u) << device;
+        EXPECT_EQ(warnedOf({"0000:00:03.0", "read-only", ",writable"}), writable ? 0u : 1u) << device;
+        int32_t value = 0;
+        EXPECT_EQ(lib->PciReadConfigReg(1, 0x00, &value), 1) << "reads as before";
+    }
+    const auto lib = session("pci");
+    ASSERT_EQ(lib->PciOpenDevice(), 1);
+    EXPECT_EQ(lib->PciWriteConfigReg(1, 0x40, 1), 1) << "a board needs no ,writable";
+}
+
+TEST_F(LinuxPci, AScanThatCannotListTheDevicesFailsTheOpenWithItsReason)
+{
+    const std::string missing = tree_.sysfs() + "/nowhere";
+    EXPECT_EQ(session("pci", {}, missing)->PciOpenDevice(), 0);
+    ASSERT_EQ(warned_.size(), 1u);
+    EXPECT_NE(warned_[0].find(missing), std::string::npos) << warned_[0];
+    EXPECT_NE(warned_[0].find("No such file or directory"), std::string::npos) << warned_[0];
+}
+
+// What a refusal says: the kernel's reason and the path, and "root" only when root
+// would have helped. A user who is not root is played by a child process.
+TEST_F(LinuxPci, RefusalsSayWhyAndAskForRootOnlyWhenItWouldHelp)
+{
+    auto config = file(kBoardA, "config");
+    config.resize(64);  // what the kernel shows a user who is not root
+    tree_.write(tree_.dir(kBoardA) + "/config", config);
+    const auto runAs = [&](bool root)
+    {
+        warned_.clear();
+        const auto lib = session("pci:slot=00:05");
+        int32_t value = 0;
+        EXPECT_EQ(lib->PciOpenDevice(), 1);
+        EXPECT_EQ(lib->PciReadConfigReg(1, 0x40, &value), 0);
+        EXPECT_EQ(lib->PciWriteConfigReg(1, 0x04, 0x07), root ? 1 : 0);
+        EXPECT_EQ(lib->OrvelReadModeReg(1, 0x00, &value), 0);
+        std::string text;
+        for (const auto& line : warned_)
+            text += line + "\n";
+        return text;
+    };
+    // As root: the range file is missing and the space is short; root would not help.
+    std::filesystem::rename(tree_.dir(kBoardA) + "/resource1", tree_.dir(kBoardA) + "/resource1.away");
+    const std::string asRoot = runAs(true);
+    EXPECT_EQ(asRoot.find("root"), std::string::npos) << asRoot;
+    EXPECT_NE(asRoot.find("configuration read at 0x40"), std::string::npos) << asRoot;
+    EXPECT_NE(asRoot.find(tree_.dir(kBoardA) + "/resource1: No such file or directory"), std::string::npos)
+        << asRoot;
+    std::filesystem::rename(tree_.dir(kBoardA) + "/resource1.away", tree_.dir(kBoardA) + "/resource1");
+
+    if (geteuid() != 0)
+        GTEST_SKIP() << "needs root to play a user who is not";
+    std::filesystem::permissions(
+        tree_.sysfs() + "/..", std::filesystem::perms::owner_all | std::filesystem::perms::group_read |
+                                   std::filesystem::perms::group_exec | std::filesystem::perms::others_read |
+                                   std::filesystem::perms::others_exec);
+    for (const char* range : {"resource0", "resource1"})
+        chmod((tree_.dir(kBoardA) + "/" + range).c_str(), 0600);
+    int pipe[2];
+    ASSERT_EQ(::pipe(pipe), 0);
+    const pid_t child = fork();
+    if (child == 0)
+    {
+        close(pipe[0]);
+        int failures = setuid(65534) != 0;
+        const std::string text = runAs(false);
+        failures += ::testing::Test::HasFailure();
+        (void)!write(pipe[1], text.data(), text.size());
+        _exit(failures);
+    }
+    close(pipe[1]);
+    std::string asUser;
+    char buffer[512];
+    for (ssize_t got; (got = read(pipe[0], buffer, sizeof buffer)) > 0;)
+        asUser.append(buffer, static_cast<size_t>(got));
+    close(pipe[0]);
+    int status = 0;
+    waitpid(child, &status, 0);
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << asUser;
+    const std::string lines[] = {"configuration read at 0x40", "configuration write at 0x04", "resource1"};
+    for (const auto& what : lines)
+    {
+        const auto at = asUser.find(what);
+        ASSERT_NE(at, std::string::npos) << what << "\n" << asUser;
+        const std::string line = asUser.substr(at, asUser.find('\n', at) - at);
+        EXPECT_NE(line.find("root"), std::string::npos) << line;
+    }
+    EXPECT_NE(asUser.find("first 64 bytes"), std::string::npos) << asUser;
+    std::printf("as root:\n%sas a user who is not root:\n%s", asRoot.c_str(), asUser.c_str());
+    EXPECT_NE(asUser.find("Permission denied"), std::string::npos) << asUser;
+}
+
+// The kernel keeps the line masked until the acknowledge: one that fails is reported and
+// owed, and the next call makes it good.
+TEST_F(LinuxPci, AFailedInterruptAcknowledgeIsReportedAndTriedAgain)
+{
+    auto config = file(kBoardA, "config");
+    config[0x05] = 0x04;
+    tree_.write(tree_.dir(kBoardA) + "/config", config);
+    const auto lib = session("pci");
+    ASSERT_EQ(lib->PciOpenDevice(), 1);
+    ASSERT_EQ(lib->TavrinOpenIntr(1, 10), 1);
+    const std::string path = tree_.dir(kBoardA) + "/config";
+    std::filesystem::rename(path, path + ".away");
+    tree_.interrupt(0, 500);
+    EXPECT_EQ(lib->PciFindDevice(), 2);
+    EXPECT_EQ(warnedOf({"chip 1", "could not be acknowledged"}), 1u);
+    EXPECT_EQ(lib->PciFindDevice(), 2);
+    EXPECT_EQ(warnedOf({"chip 1", "could not be acknowledged"}), 1u) << "reported once, not at every call";
+    std::filesystem::rename(path + ".away", path);
+    EXPECT_EQ(lib->PciFindDevice(), 2);
+    EXPECT_EQ(file(kBoardA, "config")[0x05] & 0x04, 0) << "INTx let through at the next call";
+    uint8_t record[LUMBRA_INTR_RECORD_SIZE] = {};
+    ASSERT_EQ(lib->TavrinReadIntrStat(record), 1);
+    EXPECT_EQ(record[6], 1) << "the interrupt itself was counted";
 }

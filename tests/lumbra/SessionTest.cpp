@@ -1,5 +1,6 @@
 #include <climits>
 #include <functional>
+#include <sstream>
 
 #include "SimulatedBoards.h"
 
@@ -113,6 +114,46 @@ TEST_F(SimulatedBoards, ChipCountComesFromEnvironmentAndMalformedValuesFallBackT
         openWith("LUMBRA_SIM_CHIPS", text);
         EXPECT_EQ(PciFindDevice(), expected) << '"' << text << '"';
         EXPECT_EQ(PciRegisterDevice(expected + 1), 0) << '"' << text << '"';
+    }
+}
+
+// A bad value of many kilobytes is named by its start, on a line a person can read; so
+// are a thousand bad rules.
+TEST_F(SimulatedBoards, WarningsQuoteOnlyTheStartOfABadValue)
+{
+    const std::string longText = "abc" + std::string(10000, 'q');
+    std::string manyRules;
+    for (int i = 0; i < 1000; ++i)
+        manyRules += (i == 0 ? "abcqqq" : "Bogus" + std::to_string(i)) + ",";
+    const struct
+    {
+        const char* variable;
+        std::string value;
+        int16_t opens;
+    } cases[] = {
+        {"LUMBRA_SIM_FAIL", longText, 1},        {"LUMBRA_SIM_FAIL", manyRules, 1},
+        {"LUMBRA_SIM_CHIPS", "9" + longText, 1}, {"LUMBRA_DEVICE", longText, 0},
+        {"LUMBRA_DEVICE", "pci:" + longText, 0}, {"LUMBRA_DEVICE", "\x1b]0;title\x07" + longText, 0},
+    };
+    for (const auto& c : cases)
+    {
+        LumbraSimReset();
+        setEnv(c.variable, c.value.c_str());
+        ::testing::internal::CaptureStderr();
+        EXPECT_EQ(PciOpenDevice(), c.opens) << c.variable;
+        std::istringstream text(::testing::internal::GetCapturedStderr());
+        unsetEnv(c.variable);
+        std::vector<std::string> lines;
+        for (std::string line; std::getline(text, line);)
+            lines.push_back(line);
+        ASSERT_GE(lines.size(), 1u) << c.variable;
+        EXPECT_LE(lines.size(), 6u) << c.variable;
+        for (const auto& line : lines)
+        {
+            EXPECT_LE(line.size(), 200u) << line.substr(0, 200);
+            EXPECT_EQ(line.find('\x1b'), std::string::npos) << "a control character reached the terminal";
+        }
+        EXPECT_NE(lines[0].find("abcqqq"), std::string::npos) << "the start of the value: " << lines[0];
     }
 }
 

@@ -1,8 +1,9 @@
 // The EEPROM state file. Any text as a file: reading never fails, skips at
 // most one line per warning, and what was read, written out and read again is
-// the same, with no warning the second time, as text and through a file. Any
-// two sets of images saved one after the other: the file then holds the
-// second set and every chip of the first that the second does not replace.
+// the same, with no warning the second time, as text and through a file; a
+// file the load refuses is never changed by a save. Any two sets of changed
+// words saved one after the other: the file then holds, word by word, the
+// second's words, else the first's, and each chip the file lacked whole.
 #include "state_file.h"
 
 #include <fuzzer/FuzzedDataProvider.h>
@@ -40,24 +41,45 @@ const std::string& savedPath()
 EepromImages loadWithoutWarning(const char* what)
 {
     std::vector<std::string> warnings;
-    EepromImages images = lumbra::loadEepromImages(savedPath(), warnings);
-    if (!warnings.empty())
+    const auto loaded = lumbra::loadEepromImages(savedPath(), warnings);
+    if (!warnings.empty() || !loaded.writable)
         finding(what);
-    return images;
+    return loaded.images;
 }
 
-EepromImages fuzzedImages(FuzzedDataProvider& in)
+void save(const lumbra::EepromChanges& changes)
 {
-    EepromImages images;
+    std::string error;
+    if (lumbra::saveEepromWords(savedPath(), changes, error) != lumbra::Saved::Yes)
+        finding("saving the words failed");
+}
+
+lumbra::EepromChanges fuzzedChanges(FuzzedDataProvider& in)
+{
+    lumbra::EepromChanges changes;
     const int chips = in.ConsumeIntegralInRange<int>(0, 4);
     for (int i = 0; i < chips; ++i)
     {
-        lumbra::Board::Eeprom words;
-        for (auto& word : words)
+        lumbra::ChangedWords change;
+        change.mask = in.ConsumeIntegral<uint64_t>();
+        for (auto& word : change.words)
             word = in.ConsumeIntegral<uint16_t>();
-        images[in.ConsumeIntegralInRange<int32_t>(1, 32)] = words;
+        changes[in.ConsumeIntegralInRange<int32_t>(1, 32)] = change;
     }
-    return images;
+    return changes;
+}
+
+std::string fileText()
+{
+    FILE* file = std::fopen(savedPath().c_str(), "rb");
+    std::string text;
+    if (file == nullptr)
+        return text;
+    char buffer[4096];
+    for (size_t got; (got = std::fread(buffer, 1, sizeof buffer, file)) > 0;)
+        text.append(buffer, got);
+    std::fclose(file);
+    return text;
 }
 
 }  // namespace
@@ -83,19 +105,47 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
         if (lumbra::parseEepromImages(lumbra::formatEepromImages(images), "fuzz", again) != images ||
             !again.empty())
             finding("the images read from a text do not survive writing them out and reading them again");
-        if (!lumbra::saveEepromImages(savedPath(), images))
-            finding("saving the images failed");
+        // The text as a file someone left: a save either refuses it untouched or it was
+        // one the load took as the library's own.
+        if (FILE* file = std::fopen(savedPath().c_str(), "wb"))
+        {
+            std::fwrite(text.data(), 1, text.size(), file);
+            std::fclose(file);
+        }
+        std::vector<std::string> ignored;
+        const bool own = lumbra::loadEepromImages(savedPath(), ignored).writable;
+        std::string error;
+        const auto saved = lumbra::saveEepromWords(savedPath(), {}, error);
+        if (own != (saved == lumbra::Saved::Yes) || (!own && fileText() != text))
+            finding("a save changed a file the load refused, or refused one the load took");
+        unlink(savedPath().c_str());
+        lumbra::EepromChanges whole;
+        for (const auto& [chip, words] : images)
+            whole[chip] = {~uint64_t{0}, words};
+        save(whole);
         if (loadWithoutWarning("a file the library saved reads back with a warning") != images)
             finding("the images read from a text do not survive a save and a load");
         return 0;
     }
-    const EepromImages first = fuzzedImages(in);
-    const EepromImages second = fuzzedImages(in);
-    if (!lumbra::saveEepromImages(savedPath(), first) || !lumbra::saveEepromImages(savedPath(), second))
-        finding("saving the images failed");
-    EepromImages both = second;
-    both.insert(first.begin(), first.end());
-    if (loadWithoutWarning("a file the library saved reads back with a warning") != both)
-        finding("a save lost or changed a chip it did not replace");
+    const auto first = fuzzedChanges(in);
+    const auto second = fuzzedChanges(in);
+    save(first);
+    save(second);
+    EepromImages expected;
+    for (const auto& [chip, change] : first)
+        expected[chip] = change.words;
+    for (const auto& [chip, change] : second)
+    {
+        if (!expected.count(chip))
+        {
+            expected[chip] = change.words;
+            continue;
+        }
+        for (int word = 0; word < lumbra::Board::kEepromWords; ++word)
+            if (change.mask >> word & 1)
+                expected[chip][word] = change.words[word];
+    }
+    if (loadWithoutWarning("a file the library saved reads back with a warning") != expected)
+        finding("a save lost or changed a word it did not change");
     return 0;
 }
