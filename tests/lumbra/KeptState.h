@@ -2,7 +2,9 @@
 // LUMBRA_SIM_STATE, and restarts that look to the library like a new process.
 #pragma once
 
+#include <cstdint>
 #include <cstdio>
+#include <filesystem>
 #include <fstream>
 #include <sstream>
 #include <string>
@@ -42,6 +44,41 @@ inline std::string stateLine(int chip, uint16_t fill)
 
 inline const std::string kHeader =
     "# lumbra simulated boards: chip number, then its 64 EEPROM words in hex\n";
+
+// Two programs sharing one state file, each writing as fast as it can: neither may lose
+// the other's words or see a save fail. In a sharing, process p's write i goes to chip
+// `chip(p)`, word `word(p, i)`, with the value 0x1000 * (p + 1) + i; the last `kept`
+// writes of each are then in the file.
+struct Sharing
+{
+    int32_t (*chip)(int p);
+    int32_t (*word)(int p, int i);
+    int kept;
+};
+inline constexpr int kWritesPerProcess = 150;
+inline constexpr Sharing kSharings[] = {
+    // different chips
+    {[](int p) { return p + 1; }, [](int, int i) { return i % 40 + 12; }, 40},
+    // the same chip, different words: a save must not put back this process's copy of
+    // the other process's words
+    {[](int) { return 1; }, [](int p, int i) { return p * 32 + i % 30; }, 30},
+};
+
+// What each of the two processes does, as a freshly started program; 0 when every write
+// and its save succeeded.
+inline int writeAsProcess(int p, const Sharing& sharing)
+{
+    LumbraSimReset();
+    int failed = PciOpenDevice() != 1;
+    for (int i = 1; i <= kWritesPerProcess; ++i)
+        failed += OrvelWriteEep(sharing.chip(p), sharing.word(p, i), 0x1000 * (p + 1) + i) != 1;
+    return failed;
+}
+
+// Runs writeAsProcess(0 and 1, kSharings[sharing]) in two processes at once and waits
+// for both, expecting each to succeed; their process ids. One implementation per system:
+// fork() on POSIX systems, the test program started again on Windows.
+std::vector<int64_t> writeInTwoProcesses(int sharing);
 
 class KeptState : public SimulatedBoards
 {
@@ -83,6 +120,21 @@ protected:
         EXPECT_EQ(eeprom(1, 4), 0x0004);
         EXPECT_EQ(eeprom(1, 5), 0x1234) << "the word that waited went in with the next save";
         EXPECT_EQ(eeprom(1, 6), 0x5678);
+    }
+
+    // What the file holds after writeInTwoProcesses, and no temporary file left.
+    void expectBothProcessesWritesKept(int sharing)
+    {
+        const auto pids = writeInTwoProcesses(sharing);
+        const Sharing& s = kSharings[sharing];
+        restart();
+        for (int p : {0, 1})
+            for (int i = kWritesPerProcess - s.kept + 1; i <= kWritesPerProcess; ++i)
+                EXPECT_EQ(eeprom(s.chip(p), s.word(p, i)), 0x1000 * (p + 1) + i)
+                    << "process " << p << " write " << i;
+        for (int64_t pid : pids)
+            EXPECT_FALSE(std::filesystem::exists(path_ + "." + std::to_string(pid) + ".tmp"))
+                << "temporary file left";
     }
 
     std::string path_;

@@ -92,59 +92,22 @@ TEST_F(KeptState, ASaveThatCannotGetTheLockFailsTheWriteAndTriesAgainLater)
         [&] { close(other); });
 }
 
-// Two programs sharing one state file, each writing as fast as it can: neither may lose
-// the other's words or see a save fail. Process p's write i goes to chip `chip(p)`, word
-// `word(p, i)`, with the value 0x1000 * (p + 1) + i; the last `kept` writes of each are
-// then in the file.
-template <typename Chip, typename Word>
-void writeFromTwoProcesses(const std::string& path, Chip chip, Word word, int kept)
+std::vector<int64_t> writeInTwoProcesses(int sharing)
 {
-    constexpr int kWrites = 150;
-    pid_t children[2];
+    std::vector<int64_t> children;
     for (int p : {0, 1})
     {
         const pid_t pid = fork();
-        ASSERT_GE(pid, 0);
         if (pid == 0)
-        {
-            LumbraSimReset();
-            int failed = PciOpenDevice() != 1;
-            for (int i = 1; i <= kWrites; ++i)
-                failed += OrvelWriteEep(chip(p), word(p, i), 0x1000 * (p + 1) + i) != 1;
-            _exit(failed == 0 ? 0 : 1);
-        }
-        children[p] = pid;
+            _exit(writeAsProcess(p, kSharings[sharing]) == 0 ? 0 : 1);
+        EXPECT_GE(pid, 0);
+        children.push_back(pid);
     }
-    for (pid_t pid : children)
+    for (int64_t pid : children)
     {
         int status = 0;
-        ASSERT_EQ(waitpid(pid, &status, 0), pid);
+        EXPECT_EQ(waitpid(static_cast<pid_t>(pid), &status, 0), pid);
         EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << "a write or save failed in " << pid;
     }
-    LumbraSimReset();
-    ASSERT_EQ(PciOpenDevice(), 1);
-    for (int p : {0, 1})
-        for (int i = kWrites - kept + 1; i <= kWrites; ++i)
-        {
-            int32_t value = -1;
-            EXPECT_EQ(OrvelReadEep(chip(p), word(p, i), &value), 1);
-            EXPECT_EQ(value, 0x1000 * (p + 1) + i) << "process " << p << " write " << i;
-        }
-    for (pid_t pid : children)
-        EXPECT_NE(access((path + "." + std::to_string(pid) + ".tmp").c_str(), F_OK), 0)
-            << "temporary file left";
-}
-
-TEST_F(KeptState, TwoProcessesWritingDifferentChipsKeepBothChipsWrites)
-{
-    writeFromTwoProcesses(
-        path_, [](int p) { return p + 1; }, [](int, int i) { return i % 40 + 12; }, 40);
-}
-
-// The same chip, different words: a save must not put back this process's copy of the
-// other process's words.
-TEST_F(KeptState, TwoProcessesWritingTheSameChipKeepEachOthersWords)
-{
-    writeFromTwoProcesses(
-        path_, [](int) { return 1; }, [](int p, int i) { return p * 32 + i % 30; }, 30);
+    return children;
 }

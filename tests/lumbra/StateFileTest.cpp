@@ -91,3 +91,7 @@ TEST_F(KeptState, AFileTheLibraryCannotReadIsLeftExactlyAsItIs)
         EXPECT_LT(lines[0].size(), 300u) << c.what;
     }
 }
+
+TEST_F(KeptState, TwoProcessesWritingDifferentChipsKeepBothChipsWrites) { expectBothProcessesWritesKept(0); }
+
+TEST_F(KeptState, TwoProcessesWritingTheSameChipKeepEachOthersWords) { expectBothProcessesWritesKept(1); }
