@@ -1,8 +1,7 @@
 #include "DumpCursor.h"
 
-#include "PictureBox.h"
+#include "ui/Controls.h"
 
-#include <QPointF>
 #include <algorithm>
 #include <cmath>
 
@@ -15,7 +14,7 @@ int cellOf(float v, int cell) { return int(std::nearbyint(v)) / cell; }
 
 }  // namespace
 
-QPoint DumpCursor::cellAt(float x, float y) const
+GridCell DumpCursor::cellAt(float x, float y) const
 {
     const bool eeprom = dumpKind == 2;
     int col = cellOf(x, cellWidth);
@@ -27,21 +26,21 @@ QPoint DumpCursor::cellAt(float x, float y) const
         col -= r;
     col = std::clamp(col, 3, eeprom ? 9 : 12);
     const int row = std::clamp(cellOf(y, cellHeight), 1, maxRow());
-    return QPoint(col, row);
+    return GridCell{col, row};
 }
 
-std::optional<QPointF> DumpCursor::arrowTarget(int keyCode, float x, float y) const
+std::optional<TwipsPoint> DumpCursor::arrowTarget(int keyCode, float x, float y) const
 {
     switch (keyCode)
     {
-        case vbKeyLeft:
-            return QPointF(x - cellWidth, y);
-        case vbKeyUp:
-            return QPointF(x, y - cellHeight);
-        case vbKeyRight:
-            return QPointF(x + (dumpKind == 2 ? 6 : 3) * cellWidth, y);
-        case vbKeyDown:
-            return QPointF(x, y + cellHeight);
+        case ui::vbKeyLeft:
+            return TwipsPoint{x - cellWidth, y};
+        case ui::vbKeyUp:
+            return TwipsPoint{x, y - cellHeight};
+        case ui::vbKeyRight:
+            return TwipsPoint{x + float((dumpKind == 2 ? 6 : 3) * cellWidth), y};
+        case ui::vbKeyDown:
+            return TwipsPoint{x, y + cellHeight};
         default:
             return std::nullopt;
     }
@@ -49,9 +48,9 @@ std::optional<QPointF> DumpCursor::arrowTarget(int keyCode, float x, float y) co
 
 bool DumpCursor::reprintsRowAt(float y) const { return !(dumpKind != 0 && y == 17.0f * cellHeight); }
 
-int DumpCursor::editAddress(QPoint cell, bool upper) const
+int DumpCursor::editAddress(GridCell cell, bool upper) const
 {
     if (dumpKind != 2)
-        return 4 * (cell.y() - 1) + 3 - (cell.x() - 3) / 3;
-    return 2 * (cell.y() - 1) + 1 - (cell.x() - 3) / 6 + (upper ? 32 : 0);
+        return 4 * (cell.y - 1) + 3 - (cell.x - 3) / 3;
+    return 2 * (cell.y - 1) + 1 - (cell.x - 3) / 6 + (upper ? 32 : 0);
 }

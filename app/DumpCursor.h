@@ -1,10 +1,23 @@
 #pragma once
 
-#include <QPoint>
 #include <cstdint>
 #include <optional>
 
-class QPointF;
+// A cell of the dump grid: column and row.
+struct GridCell
+{
+    int x;
+    int y;
+    bool operator==(const GridCell&) const = default;
+};
+
+// A point in the dump box, in twips.
+struct TwipsPoint
+{
+    float x;
+    float y;
+    bool operator==(const TwipsPoint&) const = default;
+};
 
 // The arithmetic of the dump cursor, apart from any widget: which cell a point
 // means, where an arrow key sends the cursor, and what the cell under it
@@ -24,12 +37,12 @@ struct DumpCursor
     // The cursor cell that holds (x, y): each coordinate rounded half to even
     // and divided by its cell with the remainder dropped, the column snapped
     // back to the start of its cursor column, both clamped to the grid.
-    QPoint cellAt(float x, float y) const;
+    GridCell cellAt(float x, float y) const;
 
     // Where an arrow key sends a cursor standing at (x, y), before snapping;
     // nothing for any other key. Left and Up step one cell and leave the rest
     // to the snapping; Right jumps a whole cursor column.
-    std::optional<QPointF> arrowTarget(int keyCode, float x, float y) const;
+    std::optional<TwipsPoint> arrowTarget(int keyCode, float x, float y) const;
 
     // Whether erasing a cursor at y reprints the row it covered: the mode and
     // EEPROM grids have no row 17, so nothing is printed there.
@@ -38,5 +51,5 @@ struct DumpCursor
     // What a cursor cell stands for: the byte offset in the register dumps, the
     // EEPROM word number in the EEPROM dump (`upper` for picDump2's words
     // 0x20-0x3F). In a row the left column is the higher offset.
-    int editAddress(QPoint cell, bool upper) const;
+    int editAddress(GridCell cell, bool upper) const;
 };

@@ -1,20 +1,25 @@
 #include "Module2.h"
 
-#include "PictureBox.h"
 #include "start.h"
+#include "ui/Controls.h"
 
 #include <array>
+#include <cstdio>
 
-QString hexPad(int64_t value, int minDigits)
+std::string hexPad(int64_t value, int minDigits)
 {
-    const QString digits = QString::number(uint32_t(value), 16).toUpper();
-    return digits.rightJustified(minDigits, QLatin1Char('0'));
+    char digits[9];
+    std::snprintf(digits, sizeof digits, "%X", unsigned(uint32_t(value)));
+    std::string text(digits);
+    if (int(text.size()) < minDigits)
+        text.insert(0, std::size_t(minDigits) - text.size(), '0');
+    return text;
 }
 
-QString regByteHex(int16_t index) { return hexPad(app().regData.at(index), 2); }
-QString eepByteHex(int16_t index) { return hexPad(app().eepData.at(index), 2); }
+std::string regByteHex(int16_t index) { return hexPad(app().regData.at(index), 2); }
+std::string eepByteHex(int16_t index) { return hexPad(app().eepData.at(index), 2); }
 
-void printAt(PictureBox* box, double x, double y, const QString& text)
+void printAt(PictureBox* box, double x, double y, const std::string& text)
 {
     box->setForeColor(kWhite);
     box->PSet(x, y);
@@ -22,7 +27,7 @@ void printAt(PictureBox* box, double x, double y, const QString& text)
     box->Print(text);
 }
 
-void printReadout(PictureBox* box, double x, double y, const QString& text)
+void printReadout(PictureBox* box, double x, double y, const std::string& text)
 {
     box->Cls();
     printAt(box, x, y, text);
@@ -31,7 +36,7 @@ void printReadout(PictureBox* box, double x, double y, const QString& text)
 namespace
 {
 
-using ByteHex = QString (*)(int16_t);
+using ByteHex = std::string (*)(int16_t);
 
 void startGrid(PictureBox* box)
 {
@@ -42,14 +47,13 @@ void startGrid(PictureBox* box)
 
 // Prints `rows` data rows at column 3, remembering each text for the cursor,
 // which reprints a row over the cursor box and over its erased cell.
-void printDataRows(PictureBox* box, int rows, ByteHex byteHex, std::array<QString, 18>& texts)
+void printDataRows(PictureBox* box, int rows, ByteHex byteHex, std::array<std::string, 18>& texts)
 {
     const AppState& s = app();
     for (int j = 0; j < rows; ++j)
     {
-        texts[j] = byteHex(int16_t(4 * j + 3)) + QLatin1Char(' ') + byteHex(int16_t(4 * j + 2)) +
-                   QLatin1Char(' ') + byteHex(int16_t(4 * j + 1)) + QLatin1Char(' ') +
-                   byteHex(int16_t(4 * j));
+        texts[j] = byteHex(int16_t(4 * j + 3)) + ' ' + byteHex(int16_t(4 * j + 2)) + ' ' +
+                   byteHex(int16_t(4 * j + 1)) + ' ' + byteHex(int16_t(4 * j));
         printAt(box, 3.0 * s.cellWidth, double(j + 1) * s.cellHeight, texts[j]);
     }
 }

@@ -1,13 +1,9 @@
 #include "Tavrinmain.h"
 
 #include "DumpCursor.h"
-#include "FormLayout.h"
 #include "Module2.h"
-#include "PictureBox.h"
 #include "RegisterBytes.h"
-#include "SSTab.h"
 #include "devctl/Module1.h"
-#include "fonts.h"
 #include "frmConWr.h"
 #include "frmEepWr.h"
 #include "frmIntrStat.h"
@@ -15,20 +11,12 @@
 #include "frmOutpWr.h"
 #include "numOnly.h"
 #include "start.h"
+#include "ui/Backend.h"
 #include "version.h"
 
-#include <QCloseEvent>
-#include <QPointF>
 #include <algorithm>
 #include <optional>
-#include <QGroupBox>
-#include <QLabel>
-#include <QLineEdit>
-#include <QListWidget>
-#include <QMenuBar>
-#include <QMessageBox>
-#include <QPushButton>
-#include <QStatusBar>
+#include <string>
 
 namespace
 {
@@ -68,6 +56,18 @@ constexpr ControlSpec kControls[] = {
     {"btnEnd",     Ctl::Button,     "",        4560, 4920, 1575,  375, "終了",           Face::PGothic, 9},
     {"StatusBar1", Ctl::StatusBar,  "",           0, 5445, 6390,  375, "",               Face::PGothic, 9},
 };
+// "編集" has no items: a bare menu-bar entry that opens and runs nothing.
+constexpr MenuSpec kMenus[] = {
+    {"menuFile",     "",         "ファイル(&F)"},
+    {"menuF_End",    "menuFile", "終了(&X)"},
+    {"menuEdit",     "",         "編集(&E)"},
+    {"menuRead",     "",         "読み込み(&R)"},
+    {"menuR_Config", "menuRead", "コンフィグレジスタ(&C)"},
+    {"menuR_Mode",   "menuRead", "モードレジスタ(&M)"},
+    {"menuR_eep",    "menuRead", "EEPROM(&E)"},
+    {"menuHelp",     "",         "ヘルプ(&H)"},
+    {"menuH_Ver",    "menuHelp", "バージョン情報(&A)"},
+};
 // clang-format on
 
 Tavrinmain* s_instance = nullptr;
@@ -88,124 +88,96 @@ Tavrinmain::~Tavrinmain()
 }
 
 Tavrinmain::Tavrinmain()
+    : form_(ui::backend().createForm(
+          {ui::FormKind::Main, "Tavrin", kClientWidth, kClientHeight, kControls, kMenus}))
 {
-    setWindowTitle(QStringLiteral("Tavrin"));
-    auto* client = new QWidget(this);
-    setCentralWidget(client);
-    setClientSizeTwips(client, kClientWidth, kClientHeight);
+    ui::Form& c = *form_;
+    c.owner = this;
+    Label1 = c.get<ui::Label>("Label1");
+    lstOrvel = c.get<ui::ListBox>("lstOrvel");
+    Picture1 = c.get<ui::Frame>("Picture1");
+    Label3 = c.get<ui::Label>("Label3");
+    lbloffset = c.get<ui::Label>("lbloffset");
+    Label4 = c.get<ui::Label>("Label4");
+    lbldata = c.get<ui::Label>("lbldata");
+    Frame1 = c.get<ui::Frame>("Frame1");
+    picInp = c.get<ui::PictureBox>("picInp");
+    btnInpRd = c.get<ui::CommandButton>("btnInpRd");
+    Frame2 = c.get<ui::Frame>("Frame2");
+    picOutp = c.get<ui::PictureBox>("picOutp");
+    btnOutpRd = c.get<ui::CommandButton>("btnOutpRd");
+    Label2 = c.get<ui::Label>("Label2");
+    SSTab1 = c.get<ui::TabControl>("SSTab1");
+    picDump = c.get<ui::PictureBox>("picDump");
+    picDump2 = c.get<ui::PictureBox>("picDump2");
+    Frame3 = c.get<ui::Frame>("Frame3");
+    picCnt = c.get<ui::PictureBox>("picCnt");
+    btnCntRd = c.get<ui::CommandButton>("btnCntRd");
+    Frame4 = c.get<ui::Frame>("Frame4");
+    btnIntOpen = c.get<ui::CommandButton>("btnIntOpen");
+    btnIntClose = c.get<ui::CommandButton>("btnIntClose");
+    btnIntSts = c.get<ui::CommandButton>("btnIntSts");
+    Label5 = c.get<ui::Label>("Label5");
+    txtPls = c.get<ui::TextBox>("txtPls");
+    btnEepInit = c.get<ui::CommandButton>("btnEepInit");
+    btnEnd = c.get<ui::CommandButton>("btnEnd");
+    StatusBar1 = c.get<ui::StatusBar>("StatusBar1");
+    menuFile = c.menu("menuFile");
+    menuF_End = c.menu("menuF_End");
+    menuEdit = c.menu("menuEdit");
+    menuRead = c.menu("menuRead");
+    menuR_Config = c.menu("menuR_Config");
+    menuR_Mode = c.menu("menuR_Mode");
+    menuR_eep = c.menu("menuR_eep");
+    menuHelp = c.menu("menuHelp");
+    menuH_Ver = c.menu("menuH_Ver");
 
-    const FormControls c(client, kControls);
-    Label1 = c.get<QLabel>("Label1");
-    lstOrvel = c.get<ListBox>("lstOrvel");
-    Picture1 = c.get<QWidget>("Picture1");
-    Label3 = c.get<QLabel>("Label3");
-    lbloffset = c.get<QLabel>("lbloffset");
-    Label4 = c.get<QLabel>("Label4");
-    lbldata = c.get<QLabel>("lbldata");
-    Frame1 = c.get<QGroupBox>("Frame1");
-    picInp = c.get<PictureBox>("picInp");
-    btnInpRd = c.get<QPushButton>("btnInpRd");
-    Frame2 = c.get<QGroupBox>("Frame2");
-    picOutp = c.get<PictureBox>("picOutp");
-    btnOutpRd = c.get<QPushButton>("btnOutpRd");
-    Label2 = c.get<QLabel>("Label2");
-    SSTab1 = c.get<SSTab>("SSTab1");
-    picDump = c.get<PictureBox>("picDump");
-    picDump2 = c.get<PictureBox>("picDump2");
-    Frame3 = c.get<QGroupBox>("Frame3");
-    picCnt = c.get<PictureBox>("picCnt");
-    btnCntRd = c.get<QPushButton>("btnCntRd");
-    Frame4 = c.get<QGroupBox>("Frame4");
-    btnIntOpen = c.get<QPushButton>("btnIntOpen");
-    btnIntClose = c.get<QPushButton>("btnIntClose");
-    btnIntSts = c.get<QPushButton>("btnIntSts");
-    Label5 = c.get<QLabel>("Label5");
-    txtPls = c.get<QLineEdit>("txtPls");
-    btnEepInit = c.get<QPushButton>("btnEepInit");
-    btnEnd = c.get<QPushButton>("btnEnd");
-    StatusBar1 = c.get<QStatusBar>("StatusBar1");
-    statusPanel_ = StatusBar1->findChild<QLabel*>(QStringLiteral("panel1"));
+    SSTab1->setTabCaption(0, "レジスタ");
+    SSTab1->setTabCaption(1, "Tab 1");
 
-    SSTab1->setTabCaption(0, QStringLiteral("レジスタ"));
-    SSTab1->setTabCaption(1, QStringLiteral("Tab 1"));
-
-    buildMenus();
     wire();
-    adjustSize();
-    setFixedSize(sizeHint());
     Form_Load();
-}
-
-void Tavrinmain::buildMenus()
-{
-    QMenuBar* bar = menuBar();
-    // The menus are Japanese like the rest of the window and use its
-    // proportional face; in the default Latin face every caption first sent
-    // the font matcher searching for a face with the kana and kanji.
-    bar->setFont(pgothicFont());
-    QMenu* file = bar->addMenu(QStringLiteral("ファイル(&F)"));
-    menuFile = file->menuAction();
-    menuF_End = file->addAction(QStringLiteral("終了(&X)"));
-    // "編集" has no items: a bare menu-bar entry that opens and runs nothing.
-    menuEdit = bar->addAction(QStringLiteral("編集(&E)"));
-    QMenu* read = bar->addMenu(QStringLiteral("読み込み(&R)"));
-    menuRead = read->menuAction();
-    menuR_Config = read->addAction(QStringLiteral("コンフィグレジスタ(&C)"));
-    menuR_Mode = read->addAction(QStringLiteral("モードレジスタ(&M)"));
-    menuR_eep = read->addAction(QStringLiteral("EEPROM(&E)"));
-    QMenu* help = bar->addMenu(QStringLiteral("ヘルプ(&H)"));
-    menuHelp = help->menuAction();
-    menuH_Ver = help->addAction(QStringLiteral("バージョン情報(&A)"));
-    for (QMenu* menu : {file, read, help})
-        menu->setFont(pgothicFont());
 }
 
 // Every connection of the window, each forwarding to its named handler.
 void Tavrinmain::wire()
 {
-    connect(lstOrvel, &ListBox::click, this, [this] { lstOrvel_Click(); });
-    connect(menuR_Config, &QAction::triggered, this, [this] { menuR_Config_Click(); });
-    connect(menuR_Mode, &QAction::triggered, this, [this] { menuR_Mode_Click(); });
-    connect(menuR_eep, &QAction::triggered, this, [this] { menuR_eep_Click(); });
-    connect(menuH_Ver, &QAction::triggered, this, [this] { menuH_Ver_Click(); });
-    connect(menuF_End, &QAction::triggered, this, [this] { menuF_End_Click(); });
-    connect(btnEnd, &QPushButton::clicked, this, [this] { btnEnd_Click(); });
+    form_->onCloseBox = [this] { Form_QueryUnload(); };
+    lstOrvel->onClick = [this] { lstOrvel_Click(); };
+    menuR_Config->onClick = [this] { menuR_Config_Click(); };
+    menuR_Mode->onClick = [this] { menuR_Mode_Click(); };
+    menuR_eep->onClick = [this] { menuR_eep_Click(); };
+    menuH_Ver->onClick = [this] { menuH_Ver_Click(); };
+    menuF_End->onClick = [this] { menuF_End_Click(); };
+    btnEnd->onClick = [this] { btnEnd_Click(); };
 
-    connect(SSTab1, &SSTab::tabClicked, this, [this](int previous) { SSTab1_Click(previous); });
-    connect(picDump, &PictureBox::mouseDown, this,
-            [this](int b, int sh, float x, float y) { picDump_MouseDown(b, sh, x, y); });
-    connect(picDump2, &PictureBox::mouseDown, this,
-            [this](int b, int sh, float x, float y) { picDump2_MouseDown(b, sh, x, y); });
-    connect(picDump, &PictureBox::keyDown, this, [this](int k, int sh) { picDump_KeyDown(k, sh); });
-    connect(picDump2, &PictureBox::keyDown, this, [this](int k, int sh) { picDump2_KeyDown(k, sh); });
-    connect(picDump, &PictureBox::dblClick, this, [this] { picDump_DblClick(); });
-    connect(picDump2, &PictureBox::dblClick, this, [this] { picDump2_DblClick(); });
+    SSTab1->onClick = [this](int previous) { SSTab1_Click(previous); };
+    picDump->onMouseDown = [this](int b, int sh, float x, float y) { picDump_MouseDown(b, sh, x, y); };
+    picDump2->onMouseDown = [this](int b, int sh, float x, float y) { picDump2_MouseDown(b, sh, x, y); };
+    picDump->onKeyDown = [this](int k, int sh) { picDump_KeyDown(k, sh); };
+    picDump2->onKeyDown = [this](int k, int sh) { picDump2_KeyDown(k, sh); };
+    picDump->onDblClick = [this] { picDump_DblClick(); };
+    picDump2->onDblClick = [this] { picDump2_DblClick(); };
 
-    connect(btnInpRd, &QPushButton::clicked, this, [this] { btnInpRd_Click(); });
-    connect(btnOutpRd, &QPushButton::clicked, this, [this] { btnOutpRd_Click(); });
-    connect(btnCntRd, &QPushButton::clicked, this, [this] { btnCntRd_Click(); });
-    connect(picOutp, &PictureBox::dblClick, this, [this] { picOutp_DblClick(); });
-    connect(btnIntOpen, &QPushButton::clicked, this, [this] { btnIntOpen_Click(); });
-    connect(btnIntClose, &QPushButton::clicked, this, [this] { btnIntClose_Click(); });
-    connect(btnIntSts, &QPushButton::clicked, this, [this] { btnIntSts_Click(); });
-    connect(btnEepInit, &QPushButton::clicked, this, [this] { btnEepInit_Click(); });
+    btnInpRd->onClick = [this] { btnInpRd_Click(); };
+    btnOutpRd->onClick = [this] { btnOutpRd_Click(); };
+    btnCntRd->onClick = [this] { btnCntRd_Click(); };
+    picOutp->onDblClick = [this] { picOutp_DblClick(); };
+    btnIntOpen->onClick = [this] { btnIntOpen_Click(); };
+    btnIntClose->onClick = [this] { btnIntClose_Click(); };
+    btnIntSts->onClick = [this] { btnIntSts_Click(); };
+    btnEepInit->onClick = [this] { btnEepInit_Click(); };
 
-    auto* pulseBox = new numOnly::NumBoxEvents(txtPls);
-    connect(pulseBox, &numOnly::NumBoxEvents::gotFocus, this, [this] { txtPls_GotFocus(); });
-    connect(pulseBox, &numOnly::NumBoxEvents::lostFocus, this, [this] { txtPls_LostFocus(); });
-    connect(pulseBox, &numOnly::NumBoxEvents::keyPress, this, [this](int& k) { txtPls_KeyPress(k); });
+    txtPls->setDigitsOnly(true);
+    txtPls->onGotFocus = [this] { txtPls_GotFocus(); };
+    txtPls->onLostFocus = [this] { txtPls_LostFocus(); };
+    txtPls->onKeyPress = [this](int& k) { txtPls_KeyPress(k); };
 }
 
-void Tavrinmain::setStatus(const QString& text) { statusPanel_->setText(text); }
-QString Tavrinmain::statusText() const { return statusPanel_->text(); }
+void Tavrinmain::setStatus(const std::string& text) { StatusBar1->setText(text); }
+std::string Tavrinmain::statusText() const { return StatusBar1->text(); }
 
-// The list's current row follows the keyboard focus even with nothing
-// selected, so the chip comes from the selection alone.
-int32_t Tavrinmain::chipNumber() const
-{
-    const QList<QListWidgetItem*> selected = lstOrvel->selectedItems();
-    return selected.isEmpty() ? 0 : lstOrvel->row(selected.first()) + 1;
-}
+int32_t Tavrinmain::chipNumber() const { return lstOrvel->selectedRow() + 1; }
 
 void Tavrinmain::Form_Load() {}
 
@@ -233,8 +205,8 @@ void Tavrinmain::menuR_eep_Click() { readEeprom(); }
 
 void Tavrinmain::menuH_Ver_Click()
 {
-    version about(this);
-    about.exec();
+    version about(form_.get());
+    about.showModal();
 }
 
 void Tavrinmain::menuF_End_Click() { exitSequence(); }
@@ -252,11 +224,10 @@ void Tavrinmain::exitSequence()
 
 // Closing with the title-bar box leaves like "終了" does, so the board's
 // interrupt is not left armed and the library not left open.
-void Tavrinmain::closeEvent(QCloseEvent* e)
+void Tavrinmain::Form_QueryUnload()
 {
     if (!ending_)
         exitSequence();
-    e->accept();
 }
 
 // ---- Readers ---------------------------------------------------------------
@@ -301,23 +272,23 @@ void Tavrinmain::readModeRegs() { readRegisters(kModeDump); }
 void Tavrinmain::readRegisters(const RegisterDump& dump)
 {
     AppState& s = app();
-    Label2->setText(QString::fromUtf8(dump.title));
+    Label2->setText(dump.title);
     picDump2->setVisible(false);
-    SSTab1->setTabCaption(1, QString());
-    SSTab1->setTabCaption(0, QStringLiteral("レジスタ"));
+    SSTab1->setTabCaption(1, std::string());
+    SSTab1->setTabCaption(0, "レジスタ");
     const int32_t chip = chipNumber();
     for (int i = 0; i < dump.registers; ++i)
     {
         int32_t v = 0;
         if ((Module1::lib.*dump.read)(chip, 4 * i, &v) == 0)
         {
-            setStatus(QString::fromUtf8(dump.failure));
+            setStatus(dump.failure);
             return;
         }
         storeBytes(std::span(s.regData).subspan(4 * i, 4), v);
     }
     drawRegisterGrid(picDump, dump.shortGrid);
-    setStatus(QString::fromUtf8(dump.success));
+    setStatus(dump.success);
     lbloffset->clear();
     lbldata->clear();
     s.dumpKind = dump.kind;
@@ -326,18 +297,18 @@ void Tavrinmain::readRegisters(const RegisterDump& dump)
 void Tavrinmain::readEeprom()
 {
     AppState& s = app();
-    Label2->setText(QStringLiteral("EEPROM"));
+    Label2->setText("EEPROM");
     SSTab1->setTabsPerRow(2);
     picDump2->setVisible(true);
-    SSTab1->setTabCaption(0, QStringLiteral("EEPROM1"));
-    SSTab1->setTabCaption(1, QStringLiteral("EEPROM2"));
+    SSTab1->setTabCaption(0, "EEPROM1");
+    SSTab1->setTabCaption(1, "EEPROM2");
     const int32_t chip = chipNumber();
     for (int i = 0; i <= 63; ++i)
     {
         int32_t v = 0;
         if (Module1::lib.OrvelReadEep(chip, i, &v) == 0)
         {
-            setStatus(QStringLiteral("EEPROM読み込み失敗"));
+            setStatus("EEPROM読み込み失敗");
             return;
         }
         if (i < 32)
@@ -346,7 +317,7 @@ void Tavrinmain::readEeprom()
             storeBytes(std::span(s.eepData).subspan(2 * (i - 32), 2), v);
     }
     drawEepromGrids(picDump, picDump2);
-    setStatus(QStringLiteral("EEPROM読み込み成功"));
+    setStatus("EEPROM読み込み成功");
     lbloffset->clear();
     lbldata->clear();
     s.dumpKind = 2;
@@ -368,7 +339,7 @@ DumpCursor shownCursor()
 
 // Paints the cursor cell white again and, when `reprint`, prints the row it
 // covered once more.
-void eraseCursor(PictureBox* box, const std::array<QString, 18>& rows, bool reprint)
+void eraseCursor(ui::PictureBox* box, const std::array<std::string, 18>& rows, bool reprint)
 {
     const AppState& s = app();
     const int width = shownCursor().boxCells();
@@ -400,31 +371,31 @@ void Tavrinmain::picDump2_MouseDown(int, int, float x, float y) { moveDumpCursor
 
 void Tavrinmain::picDump_KeyDown(int keyCode, int)
 {
-    if (const std::optional<QPointF> to = shownCursor().arrowTarget(keyCode, app().cursorX, app().cursorY))
-        moveDumpCursor(float(to->x()), float(to->y()), 0);
+    if (const std::optional<TwipsPoint> to = shownCursor().arrowTarget(keyCode, app().cursorX, app().cursorY))
+        moveDumpCursor(to->x, to->y, 0);
 }
 
 void Tavrinmain::picDump2_KeyDown(int keyCode, int)
 {
-    if (const std::optional<QPointF> to = shownCursor().arrowTarget(keyCode, app().cursorX, app().cursorY))
-        moveDumpCursor(float(to->x()), float(to->y()), 1);
+    if (const std::optional<TwipsPoint> to = shownCursor().arrowTarget(keyCode, app().cursorX, app().cursorY))
+        moveDumpCursor(to->x, to->y, 1);
 }
 
 void Tavrinmain::moveDumpCursor(float x, float y, int16_t which)
 {
     AppState& s = app();
     const DumpCursor cursor = shownCursor();
-    PictureBox* box = which != 0 ? picDump2 : picDump;
+    ui::PictureBox* box = which != 0 ? picDump2 : picDump;
     const bool eeprom = s.dumpKind == 2;
-    const std::array<QString, 18>& rows = (eeprom && which != 0) ? s.dumpRows2 : s.dumpRows;
+    const std::array<std::string, 18>& rows = (eeprom && which != 0) ? s.dumpRows2 : s.dumpRows;
     const int width = cursor.boxCells();
 
     if (s.firstCursor == 0)
         eraseCursor(box, rows, cursor.reprintsRowAt(s.cursorY));
 
-    const QPoint cell = cursor.cellAt(x, y);
-    const int row = cell.y();
-    s.cursorX = float(cell.x() * s.cellWidth);
+    const GridCell cell = cursor.cellAt(x, y);
+    const int row = cell.y;
+    s.cursorX = float(cell.x * s.cellWidth);
     s.cursorY = float(row * s.cellHeight);
 
     box->setForeColor(kGreen);
@@ -487,8 +458,8 @@ constexpr double kReadoutTextY = 50;
 // A good read is printed into its box; a failed one leaves the box as it was
 // and only changes the status line. A white point moves the print position
 // without showing on the white box.
-void showRead(Tavrinmain& w, int16_t status, PictureBox* box, double x, const QString& text,
-              const QString& success, const QString& failure)
+void showRead(Tavrinmain& w, int16_t status, ui::PictureBox* box, double x, const std::string& text,
+              const char* success, const char* failure)
 {
     if (status == 0)
     {
@@ -501,25 +472,26 @@ void showRead(Tavrinmain& w, int16_t status, PictureBox* box, double x, const QS
 
 // The pulse count in the box, when the box holds one: 0 to 65535 in digits.
 // The key filter keeps letters out, but the box can still be emptied.
-std::optional<uint16_t> pulseCountIn(const QLineEdit* box)
+std::optional<uint16_t> pulseCountIn(const ui::TextBox* box)
 {
-    const QString text = box->text();
-    const auto isDigit = [](QChar c) { return c >= QLatin1Char('0') && c <= QLatin1Char('9'); };
-    if (text.isEmpty() || !std::all_of(text.begin(), text.end(), isDigit))
+    const std::string text = box->text();
+    const auto isDigit = [](char c) { return c >= '0' && c <= '9'; };
+    if (text.empty() || !std::all_of(text.begin(), text.end(), isDigit))
         return std::nullopt;
-    const double value = text.toDouble();
-    if (value > 65535)
+    // Leading zeros may make the text long; the value is what counts.
+    const std::size_t first = text.find_first_not_of('0');
+    const std::string digits = first == std::string::npos ? "0" : text.substr(first);
+    if (digits.size() > 5 || std::stoul(digits) > 65535)
         return std::nullopt;
-    return uint16_t(value);
+    return uint16_t(std::stoul(digits));
 }
 
 // Tells the user the range and puts back the count the box had when it got the focus.
-void rejectPulseCount(QLineEdit* box)
+void rejectPulseCount(const ui::Form& window, ui::TextBox* box)
 {
-    QMessageBox message(QMessageBox::NoIcon, start::kTitle, QStringLiteral("65535までの値を入力して下さい．"),
-                        QMessageBox::Ok, box->window());
-    message.exec();
-    box->setText(QString::number(app().pulseCount));
+    ui::backend().messageBox({start::kTitle, "65535までの値を入力して下さい．", ui::Buttons::Ok,
+                              ui::Icon::None, ui::Answer::None, &window});
+    box->setText(std::to_string(app().pulseCount));
 }
 
 }  // namespace
@@ -528,8 +500,8 @@ void Tavrinmain::btnInpRd_Click()
 {
     uint8_t value = 0;
     const int16_t status = Module1::lib.TavrinReadInport(chipNumber(), &value);
-    showRead(*this, status, picInp, kPortTextX, hexPad(value, 2), QStringLiteral("入力ポート読み込み成功"),
-             QStringLiteral("入力ポート読み込み失敗"));
+    showRead(*this, status, picInp, kPortTextX, hexPad(value, 2), "入力ポート読み込み成功",
+             "入力ポート読み込み失敗");
 }
 
 void Tavrinmain::btnOutpRd_Click()
@@ -539,16 +511,16 @@ void Tavrinmain::btnOutpRd_Click()
     // The write dialog starts from the last value known good.
     if (status != 0)
         app().outpValue = value;
-    showRead(*this, status, picOutp, kPortTextX, hexPad(value, 2), QStringLiteral("出力ポート読み込み成功"),
-             QStringLiteral("出力ポート読み込み失敗"));
+    showRead(*this, status, picOutp, kPortTextX, hexPad(value, 2), "出力ポート読み込み成功",
+             "出力ポート読み込み失敗");
 }
 
 void Tavrinmain::btnCntRd_Click()
 {
     int32_t value = 0;
     const int16_t status = Module1::lib.CadmirReadCounter(chipNumber(), &value);
-    showRead(*this, status, picCnt, kCounterTextX, hexPad(value, 6), QStringLiteral("カウンタ値読み込み成功"),
-             QStringLiteral("カウンタ値読み込み失敗"));
+    showRead(*this, status, picCnt, kCounterTextX, hexPad(value, 6), "カウンタ値読み込み成功",
+             "カウンタ値読み込み失敗");
 }
 
 void Tavrinmain::picOutp_DblClick() { frmOutpWr::showModal(*this); }
@@ -564,7 +536,7 @@ void Tavrinmain::btnIntOpen_Click()
     const std::optional<uint16_t> pulses = pulseCountIn(txtPls);
     if (!pulses)
     {
-        rejectPulseCount(txtPls);
+        rejectPulseCount(*form_, txtPls);
         return;
     }
     Module1::lib.TavrinInitCadmir(chip, 0, 0);
@@ -572,11 +544,11 @@ void Tavrinmain::btnIntOpen_Click()
     Module1::lib.TavrinUnmaskIntr();
     if (status == 0)
     {
-        setStatus(QStringLiteral("割り込みオープン失敗"));
+        setStatus("割り込みオープン失敗");
         return;
     }
     s.intrHandle = chip;
-    setStatus(QStringLiteral("割り込みオープン成功"));
+    setStatus("割り込みオープン成功");
 }
 
 // Closes the chip whose interrupt was opened, not the one selected now; with
@@ -587,10 +559,10 @@ void Tavrinmain::btnIntClose_Click()
     Module1::lib.TavrinMaskIntr();
     if (Module1::lib.TavrinCloseIntr(s.intrHandle) == 0)
     {
-        setStatus(QStringLiteral("割り込みクローズ失敗"));
+        setStatus("割り込みクローズ失敗");
         return;
     }
-    setStatus(QStringLiteral("割り込みクローズ成功"));
+    setStatus("割り込みクローズ成功");
     s.intrHandle = 0;
 }
 
@@ -611,7 +583,7 @@ void Tavrinmain::txtPls_KeyPress(int& keyAscii)
 void Tavrinmain::txtPls_LostFocus()
 {
     if (!pulseCountIn(txtPls))
-        rejectPulseCount(txtPls);
+        rejectPulseCount(*form_, txtPls);
 }
 
 void Tavrinmain::btnIntSts_Click()
@@ -619,7 +591,7 @@ void Tavrinmain::btnIntSts_Click()
     if (app().intrHandle == 0)
         return;
     frmIntrStat status;
-    status.exec();
+    status.showModal();
 }
 
 void Tavrinmain::btnEepInit_Click()
@@ -627,16 +599,16 @@ void Tavrinmain::btnEepInit_Click()
     // The chip is fixed before the question, so the answer applies to the chip
     // that was selected when the button was pressed.
     const int32_t chip = chipNumber();
-    QMessageBox ask(QMessageBox::NoIcon, start::kTitle, QStringLiteral("EEPROMを初期化しても良いですか？"),
-                    QMessageBox::Ok | QMessageBox::Cancel, this);
-    ask.setDefaultButton(QMessageBox::Ok);
-    if (ask.exec() != QMessageBox::Ok)
+    const ui::Answer answer =
+        ui::backend().messageBox({start::kTitle, "EEPROMを初期化しても良いですか？", ui::Buttons::OkCancel,
+                                  ui::Icon::None, ui::Answer::Ok, form_.get()});
+    if (answer != ui::Answer::Ok)
         return;
     if (Module1::lib.TavrinInitEep(chip) == 0)
     {
-        setStatus(QStringLiteral("EEPROM初期化失敗"));
+        setStatus("EEPROM初期化失敗");
         return;
     }
     readEeprom();
-    setStatus(QStringLiteral("EEPROM初期化成功"));
+    setStatus("EEPROM初期化成功");
 }

@@ -12,26 +12,25 @@
 // frmIntrStat, version) are modal; each is handed this window to act on, and
 // only start-up reaches the window through instance(). Every board operation
 // is one library call whose outcome becomes one text on the status line.
+//
+// No form names a toolkit. Each is written against the control layer in ui/
+// (labels, buttons, picture boxes... with callbacks for their events) and
+// built from its table of ControlSpec rows by the back end that main() sets
+// (ui::setBackend): ui/qt/ for Qt, one folder per back end. The tests drive
+// the same forms through a test driver of that back end.
 
-#include "ListBox.h"
-#include "PictureBox.h"
-#include "SSTab.h"
+#include "ui/Form.h"
 
-#include <QMainWindow>
+#include <cstdint>
+#include <memory>
+#include <string>
 
-class QAction;
-class QGroupBox;
-class QLabel;
-class QLineEdit;
-class QPushButton;
-class QStatusBar;
 struct RegisterDump;
 
 // The program's only main window: device list, the two dump boxes on their
 // tabs, the cursor readout, the board I/O panel, menus and status line.
-class Tavrinmain : public QMainWindow
+class Tavrinmain : public ui::FormOwner
 {
-    Q_OBJECT
 public:
     // The first reference creates the window, hidden. Only start-up reaches
     // the window this way; everything else is handed the window it works on.
@@ -39,8 +38,12 @@ public:
     ~Tavrinmain() override;
 
     // Panel 1 of the status bar: each board operation's outcome.
-    void setStatus(const QString& text);
-    QString statusText() const;
+    void setStatus(const std::string& text);
+    std::string statusText() const;
+
+    ui::Form& form() const { return *form_; }
+    void show() { form_->show(); }
+    bool isVisible() const { return form_->isVisible(); }
 
     // The chip every board operation addresses: selected row + 1, 0 when none.
     int32_t chipNumber() const;
@@ -83,57 +86,56 @@ public:
     void readModeRegs();
     void readEeprom();
 
+    // The title-bar close box.
+    void Form_QueryUnload();
+
     // Controls.
-    QLabel* Label1;
-    ListBox* lstOrvel;
-    QWidget* Picture1;
-    QLabel* Label3;
-    QLabel* lbloffset;
-    QLabel* Label4;
-    QLabel* lbldata;
-    QGroupBox* Frame1;
-    PictureBox* picInp;
-    QPushButton* btnInpRd;
-    QGroupBox* Frame2;
-    PictureBox* picOutp;
-    QPushButton* btnOutpRd;
-    QLabel* Label2;
-    SSTab* SSTab1;
-    PictureBox* picDump;
-    PictureBox* picDump2;
-    QGroupBox* Frame3;
-    PictureBox* picCnt;
-    QPushButton* btnCntRd;
-    QGroupBox* Frame4;
-    QPushButton* btnIntOpen;
-    QPushButton* btnIntClose;
-    QPushButton* btnIntSts;
-    QLabel* Label5;
-    QLineEdit* txtPls;
-    QPushButton* btnEepInit;
-    QPushButton* btnEnd;
-    QStatusBar* StatusBar1;
+    ui::Label* Label1;
+    ui::ListBox* lstOrvel;
+    ui::Frame* Picture1;
+    ui::Label* Label3;
+    ui::Label* lbloffset;
+    ui::Label* Label4;
+    ui::Label* lbldata;
+    ui::Frame* Frame1;
+    ui::PictureBox* picInp;
+    ui::CommandButton* btnInpRd;
+    ui::Frame* Frame2;
+    ui::PictureBox* picOutp;
+    ui::CommandButton* btnOutpRd;
+    ui::Label* Label2;
+    ui::TabControl* SSTab1;
+    ui::PictureBox* picDump;
+    ui::PictureBox* picDump2;
+    ui::Frame* Frame3;
+    ui::PictureBox* picCnt;
+    ui::CommandButton* btnCntRd;
+    ui::Frame* Frame4;
+    ui::CommandButton* btnIntOpen;
+    ui::CommandButton* btnIntClose;
+    ui::CommandButton* btnIntSts;
+    ui::Label* Label5;
+    ui::TextBox* txtPls;
+    ui::CommandButton* btnEepInit;
+    ui::CommandButton* btnEnd;
+    ui::StatusBar* StatusBar1;
 
-    QAction* menuFile;
-    QAction* menuF_End;
-    QAction* menuEdit;
-    QAction* menuRead;
-    QAction* menuR_Config;
-    QAction* menuR_Mode;
-    QAction* menuR_eep;
-    QAction* menuHelp;
-    QAction* menuH_Ver;
-
-protected:
-    void closeEvent(QCloseEvent* e) override;
+    ui::MenuItem* menuFile;
+    ui::MenuItem* menuF_End;
+    ui::MenuItem* menuEdit;
+    ui::MenuItem* menuRead;
+    ui::MenuItem* menuR_Config;
+    ui::MenuItem* menuR_Mode;
+    ui::MenuItem* menuR_eep;
+    ui::MenuItem* menuHelp;
+    ui::MenuItem* menuH_Ver;
 
 private:
     Tavrinmain();
-    void buildMenus();
     void wire();
     void exitSequence();
     void readRegisters(const RegisterDump& dump);
 
-    QLabel* statusPanel_;
+    std::unique_ptr<ui::Form> form_;
     bool ending_ = false;
 };

@@ -3,11 +3,11 @@
 #include "Module2.h"
 #include "Tavrinmain.h"
 #include "start.h"
+#include "ui/Backend.h"
 
-#include <QLabel>
 #include <algorithm>
 
-void printAtOrigin(PictureBox* box, double x, const QString& text) { printAt(box, x, 100, text); }
+void printAtOrigin(PictureBox* box, double x, const std::string& text) { printAt(box, x, 100, text); }
 
 void HexField::load(PictureBox* box, int32_t value)
 {
@@ -43,16 +43,16 @@ void HexField::keyDown(int keyCode)
         return;
     switch (keyCode)
     {
-        case vbKeyLeft:
+        case ui::vbKeyLeft:
             showDigit(std::max(1, digitPos_ - 1));
             break;
-        case vbKeyRight:
+        case ui::vbKeyRight:
             showDigit(digitPos_ == 0 ? shape_.digits : std::min<int>(shape_.digits, digitPos_ + 1));
             break;
-        case vbKeyUp:
+        case ui::vbKeyUp:
             incDigit();
             break;
-        case vbKeyDown:
+        case ui::vbKeyDown:
             decDigit();
             break;
         default:
@@ -107,9 +107,9 @@ void reportWrite(Tavrinmain& w, bool written, bool allReadBack, const char* writ
                  const char* succeeded)
 {
     if (!written)
-        w.setStatus(QString::fromUtf8(writeFailed));
+        w.setStatus(writeFailed);
     else if (allReadBack)
-        w.setStatus(QString::fromUtf8(succeeded));
+        w.setStatus(succeeded);
     w.lbloffset->clear();
     w.lbldata->clear();
 }
@@ -125,35 +125,24 @@ const ControlSpec kAddressedWriteLayout[6] = {
 };
 // clang-format on
 
-WriteDialog::WriteDialog(Tavrinmain& main, const QString& caption, int clientWidth, int clientHeight,
+WriteDialog::WriteDialog(Tavrinmain& main, const char* caption, int clientWidth, int clientHeight,
                          std::span<const ControlSpec> layout, FieldShape shape)
-    : QDialog(nullptr), main_(main), field_(shape)
+    : form_(ui::backend().createForm({ui::FormKind::Dialog, caption, clientWidth, clientHeight, layout})),
+      main_(main), field_(shape)
 {
-    setWindowTitle(caption);
-    setClientSizeTwips(this, clientWidth, clientHeight);
-    const FormControls c(this, layout);
-    Label1 = findChild<QLabel*>(QStringLiteral("Label1"));
-    picAdr = findChild<PictureBox*>(QStringLiteral("picAdr"));
-    Label2 = c.get<QLabel>("Label2");
+    ui::Form& c = *form_;
+    c.owner = this;
+    Label1 = dynamic_cast<ui::Label*>(c.find("Label1"));
+    picAdr = dynamic_cast<PictureBox*>(c.find("picAdr"));
+    Label2 = c.get<ui::Label>("Label2");
     picData = c.get<PictureBox>("picData");
-    btnWrite = c.get<QPushButton>("btnWrite");
-    btnCansel = c.get<QPushButton>("btnCansel");
+    btnWrite = c.get<ui::CommandButton>("btnWrite");
+    btnCansel = c.get<ui::CommandButton>("btnCansel");
     // None of the forms has a default button: Enter presses only the button
     // that has the focus, never 書き込み behind the user's back.
 }
 
-void WriteDialog::setTabIndexOrder(std::initializer_list<QWidget*> order)
-{
-    QWidget* previous = nullptr;
-    for (QWidget* w : order)
-    {
-        if (previous)
-            QWidget::setTabOrder(previous, w);
-        previous = w;
-    }
-    if (order.size() != 0)
-        (*order.begin())->setFocus();
-}
+void WriteDialog::setTabIndexOrder(std::initializer_list<ui::Control*> order) { form_->setTabOrder(order); }
 
 void WriteDialog::loadAddressAndValue(int32_t address, int32_t value)
 {
@@ -161,4 +150,4 @@ void WriteDialog::loadAddressAndValue(int32_t address, int32_t value)
     field_.load(picData, value);
 }
 
-void WriteDialog::unload() { done(QDialog::Accepted); }
+void WriteDialog::unload() { form_->close(); }

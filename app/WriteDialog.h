@@ -1,17 +1,15 @@
 #pragma once
 
-#include "FormLayout.h"
-#include "PictureBox.h"
+#include "ui/Form.h"
 
-#include <QDialog>
-#include <QPushButton>
-#include <QString>
 #include <cstdint>
 #include <initializer_list>
+#include <memory>
 #include <span>
+#include <string>
 
-class QLabel;
 class Tavrinmain;
+using ui::PictureBox;
 
 // What the four write dialogs (frmConWr, frmModeWr, frmEepWr, frmOutpWr) share:
 // the hex entry field, the way they print a value into a box, their frame and
@@ -19,13 +17,13 @@ class Tavrinmain;
 
 // Puts `text` into `box` with its first character cell at (x, 100). The white
 // point only moves the print position; on the white box it leaves no mark.
-void printAtOrigin(PictureBox* box, double x, const QString& text);
+void printAtOrigin(PictureBox* box, double x, const std::string& text);
 
 // The address boxes print their text from here.
 inline constexpr double kAddressOriginX = 300;
 
 // Fill of the selected digit's cell: the same green as the dump cursor.
-inline constexpr QRgb kDigitBoxFill = 0x00FF00;
+inline constexpr uint32_t kDigitBoxFill = 0x00FF00;
 
 struct FieldShape
 {
@@ -73,7 +71,7 @@ private:
     FieldShape shape_;
     PictureBox* box_ = nullptr;
     int32_t dataValue_ = 0;
-    QString dataText_;
+    std::string dataText_;
     int16_t digitPos_ = 0;  // 0 none, 1 the leftmost digit
 };
 
@@ -90,34 +88,35 @@ extern const ControlSpec kAddressedWriteLayout[6];
 // A write dialog's window: top-level and modal with no owner, laid out from
 // its table. Each opening is a fresh instance, so it starts from the
 // application state with no digit selected; the buttons unload it.
-class WriteDialog : public QDialog
+class WriteDialog : public ui::FormOwner
 {
-    Q_OBJECT
 public:
     const HexField& field() const { return field_; }
+    ui::Form& form() const { return *form_; }
 
     // Controls, named as on the forms. frmOutpWr has no Label1 and no picAdr.
-    QLabel* Label1 = nullptr;
+    ui::Label* Label1 = nullptr;
     PictureBox* picAdr = nullptr;
-    QLabel* Label2 = nullptr;
+    ui::Label* Label2 = nullptr;
     PictureBox* picData = nullptr;
-    QPushButton* btnWrite = nullptr;
-    QPushButton* btnCansel = nullptr;
+    ui::CommandButton* btnWrite = nullptr;
+    ui::CommandButton* btnCansel = nullptr;
 
 protected:
     // `main` is the window whose chip, status line, readout and dump the
     // dialog works on; it is not the dialog's owner.
-    WriteDialog(Tavrinmain& main, const QString& caption, int clientWidth, int clientHeight,
+    WriteDialog(Tavrinmain& main, const char* caption, int clientWidth, int clientHeight,
                 std::span<const ControlSpec> layout, FieldShape shape);
 
     // Keyboard order, lowest tab index first; the first control has the focus
     // when the dialog opens.
-    void setTabIndexOrder(std::initializer_list<QWidget*> order);
+    void setTabIndexOrder(std::initializer_list<ui::Control*> order);
     // Form_Load of the dialogs with an address box: the address in picAdr,
     // the value in the entry field, no digit selected.
     void loadAddressAndValue(int32_t address, int32_t value);
     void unload();
 
+    std::unique_ptr<ui::Form> form_;
     Tavrinmain& main_;
     HexField field_;
 };
@@ -129,7 +128,7 @@ void runModal(Tavrinmain& main)
 {
     Form form(main);
     form.Form_Load();
-    form.exec();
+    form.form().showModal();
 }
 
 // Every write dialog's entry-field events and buttons; each connection only
@@ -137,12 +136,10 @@ void runModal(Tavrinmain& main)
 template <class Form>
 void wireWriteDialog(Form* f)
 {
-    QObject::connect(f->picData, &PictureBox::mouseDown, f,
-                     [f](int button, int shift, float x, float y)
-                     { f->picData_MouseDown(button, shift, x, y); });
-    QObject::connect(f->picData, &PictureBox::keyDown, f,
-                     [f](int key, int shift) { f->picData_KeyDown(key, shift); });
-    QObject::connect(f->picData, &PictureBox::keyPress, f, [f](int ch) { f->picData_KeyPress(ch); });
-    QObject::connect(f->btnWrite, &QPushButton::clicked, f, [f] { f->btnWrite_Click(); });
-    QObject::connect(f->btnCansel, &QPushButton::clicked, f, [f] { f->btnCansel_Click(); });
+    f->picData->onMouseDown = [f](int button, int shift, float x, float y)
+    { f->picData_MouseDown(button, shift, x, y); };
+    f->picData->onKeyDown = [f](int key, int shift) { f->picData_KeyDown(key, shift); };
+    f->picData->onKeyPress = [f](int ch) { f->picData_KeyPress(ch); };
+    f->btnWrite->onClick = [f] { f->btnWrite_Click(); };
+    f->btnCansel->onClick = [f] { f->btnCansel_Click(); };
 }

@@ -25,8 +25,7 @@ const RegisterBank kConfigBank = {
 void frmConWr::showModal(Tavrinmain& main) { runModal<frmConWr>(main); }
 
 frmConWr::frmConWr(Tavrinmain& main)
-    : WriteDialog(main, QStringLiteral("コンフィグレジスタ書き込み"), 3900, 1170, kAddressedWriteLayout,
-                  kByteField)
+    : WriteDialog(main, "コンフィグレジスタ書き込み", 3900, 1170, kAddressedWriteLayout, kByteField)
 {
     setTabIndexOrder({picAdr, btnWrite, btnCansel, picData});
     wireWriteDialog(this);
@@ -79,7 +78,7 @@ void writeRegisterByte(Tavrinmain& w, const RegisterBank& bank, int32_t newByte)
         int32_t r = 0;
         if ((Module1::lib.*bank.read)(chip, 4 * i, &r) == 0)
         {
-            w.setStatus(QString::fromUtf8(bank.readFailed));
+            w.setStatus(bank.readFailed);
             allRead = false;
             continue;
         }

@@ -6,7 +6,6 @@
 // Changes one byte of the selected chip's configuration registers.
 class frmConWr : public WriteDialog
 {
-    Q_OBJECT
 public:
     // Loads the dialog, runs it modally and unloads it when it closes.
     static void showModal(Tavrinmain& main);

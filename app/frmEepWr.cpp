@@ -10,7 +10,7 @@ void frmEepWr::showModal(Tavrinmain& main) { runModal<frmEepWr>(main); }
 
 // Laid out as frmConWr is; the keyboard follows the controls from left to right.
 frmEepWr::frmEepWr(Tavrinmain& main)
-    : WriteDialog(main, QStringLiteral("EEPROM書き込み"), 3900, 1170, kAddressedWriteLayout, kWordField)
+    : WriteDialog(main, "EEPROM書き込み", 3900, 1170, kAddressedWriteLayout, kWordField)
 {
     setTabIndexOrder({picAdr, picData, btnWrite, btnCansel});
     wireWriteDialog(this);
@@ -33,7 +33,7 @@ void frmEepWr::btnWrite_Click()
         int32_t word = 0;
         if (Module1::lib.OrvelReadEep(chip, a, &word) == 0)
         {
-            main_.setStatus(QStringLiteral("EEPROM読み込み失敗"));
+            main_.setStatus("EEPROM読み込み失敗");
             allRead = false;
             continue;
         }

@@ -5,7 +5,6 @@
 // Changes one 16-bit word of the selected chip's EEPROM.
 class frmEepWr : public WriteDialog
 {
-    Q_OBJECT
 public:
     // Loads the dialog, runs it modally and unloads it when it closes.
     static void showModal(Tavrinmain& main);

@@ -1,13 +1,11 @@
 #include "frmIntrStat.h"
 
-#include "FormLayout.h"
 #include "Module2.h"
-#include "PictureBox.h"
 #include "RegisterBytes.h"
 #include "devctl/Module1.h"
+#include "ui/Backend.h"
 
-#include <QLabel>
-#include <QPushButton>
+#include <string>
 
 namespace
 {
@@ -43,32 +41,32 @@ unsigned littleEndian(const std::array<uint8_t, LUMBRA_INTR_RECORD_SIZE>& record
 
 }  // namespace
 
-frmIntrStat::frmIntrStat(QWidget* parent) : QDialog(parent)
+frmIntrStat::frmIntrStat(const ui::Form* parent)
+    : form_(ui::backend().createForm(
+          {ui::FormKind::Dialog, "割り込み状態", kClientWidth, kClientHeight, kControls}, parent))
 {
-    setWindowTitle(QStringLiteral("割り込み状態"));
-    setClientSizeTwips(this, kClientWidth, kClientHeight);
-
-    const FormControls c(this, kControls);
-    Picture1 = c.get<PictureBox>("Picture1");
-    Label1 = c.get<QLabel>("Label1");
-    lblHan = c.get<QLabel>("lblHan");
-    Picture2 = c.get<PictureBox>("Picture2");
-    Label4 = c.get<QLabel>("Label4");
-    lblNum = c.get<QLabel>("lblNum");
-    Picture3 = c.get<PictureBox>("Picture3");
-    Label2 = c.get<QLabel>("Label2");
-    lblIrq = c.get<QLabel>("lblIrq");
-    Picture4 = c.get<PictureBox>("Picture4");
-    Label3 = c.get<QLabel>("Label3");
-    lblPls = c.get<QLabel>("lblPls");
-    Picture5 = c.get<PictureBox>("Picture5");
-    Label5 = c.get<QLabel>("Label5");
-    lblNext = c.get<QLabel>("lblNext");
-    btnOK = c.get<QPushButton>("btnOK");
+    ui::Form& c = *form_;
+    c.owner = this;
+    Picture1 = c.get<ui::PictureBox>("Picture1");
+    Label1 = c.get<ui::Label>("Label1");
+    lblHan = c.get<ui::Label>("lblHan");
+    Picture2 = c.get<ui::PictureBox>("Picture2");
+    Label4 = c.get<ui::Label>("Label4");
+    lblNum = c.get<ui::Label>("lblNum");
+    Picture3 = c.get<ui::PictureBox>("Picture3");
+    Label2 = c.get<ui::Label>("Label2");
+    lblIrq = c.get<ui::Label>("lblIrq");
+    Picture4 = c.get<ui::PictureBox>("Picture4");
+    Label3 = c.get<ui::Label>("Label3");
+    lblPls = c.get<ui::Label>("lblPls");
+    Picture5 = c.get<ui::PictureBox>("Picture5");
+    Label5 = c.get<ui::Label>("Label5");
+    lblNext = c.get<ui::Label>("lblNext");
+    btnOK = c.get<ui::CommandButton>("btnOK");
 
     // The panels only frame their labels; they are never drawn on.
-    for (PictureBox* panel : {Picture1, Picture2, Picture3, Picture4, Picture5})
-        panel->setFocusPolicy(Qt::NoFocus);
+    for (ui::PictureBox* panel : {Picture1, Picture2, Picture3, Picture4, Picture5})
+        panel->setTakesFocus(false);
     btnOK->setDefault(true);
 
     wire();
@@ -77,7 +75,7 @@ frmIntrStat::frmIntrStat(QWidget* parent) : QDialog(parent)
 
 void frmIntrStat::wire()
 {
-    connect(btnOK, &QPushButton::clicked, this, [this] { btnOK_Click(); });
+    btnOK->onClick = [this] { btnOK_Click(); };
 }
 
 // The call's status is not looked at: a call that fills nothing leaves the
@@ -87,12 +85,12 @@ void frmIntrStat::Form_Load()
     std::array<uint8_t, LUMBRA_INTR_RECORD_SIZE> record{};
     Module1::lib.TavrinReadIntrStat(record.data());
 
-    lblHan->setText(QStringLiteral("0x") + hexPad(record[3], 2) + hexPad(record[2], 2) +
-                    hexPad(record[1], 2) + hexPad(record[0], 2));
-    lblIrq->setText(QString::number(littleEndian(record, 4, 2)));
-    lblNum->setText(QString::number(littleEndian(record, 6, 2)));
-    lblPls->setText(QString::number(littleEndian(record, 8, 2)));
-    lblNext->setText(QString::number(littleEndian(record, 10, 3)));
+    lblHan->setText("0x" + hexPad(record[3], 2) + hexPad(record[2], 2) + hexPad(record[1], 2) +
+                    hexPad(record[0], 2));
+    lblIrq->setText(std::to_string(littleEndian(record, 4, 2)));
+    lblNum->setText(std::to_string(littleEndian(record, 6, 2)));
+    lblPls->setText(std::to_string(littleEndian(record, 8, 2)));
+    lblNext->setText(std::to_string(littleEndian(record, 10, 3)));
 }
 
-void frmIntrStat::btnOK_Click() { accept(); }
+void frmIntrStat::btnOK_Click() { form_->close(); }

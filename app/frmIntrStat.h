@@ -1,41 +1,43 @@
 #pragma once
 
-#include <QDialog>
+#include "ui/Form.h"
+
+#include <memory>
 #include <array>
 #include <cstdint>
 
-class PictureBox;
-class QLabel;
-class QPushButton;
-
 // The status of the open counter interrupt, read once when the dialog loads;
 // to see newer values the user closes it and opens it again.
-class frmIntrStat : public QDialog
+class frmIntrStat : public ui::FormOwner
 {
-    Q_OBJECT
 public:
-    explicit frmIntrStat(QWidget* parent = nullptr);
+    // `parent`, when given, is the window the dialog stays above.
+    explicit frmIntrStat(const ui::Form* parent = nullptr);
+
+    ui::Form& form() const { return *form_; }
+    void showModal() { form_->showModal(); }
 
     void Form_Load();
     void btnOK_Click();
 
-    PictureBox* Picture1;
-    QLabel* Label1;
-    QLabel* lblHan;
-    PictureBox* Picture2;
-    QLabel* Label4;
-    QLabel* lblNum;
-    PictureBox* Picture3;
-    QLabel* Label2;
-    QLabel* lblIrq;
-    PictureBox* Picture4;
-    QLabel* Label3;
-    QLabel* lblPls;
-    PictureBox* Picture5;
-    QLabel* Label5;
-    QLabel* lblNext;
-    QPushButton* btnOK;
+    ui::PictureBox* Picture1;
+    ui::Label* Label1;
+    ui::Label* lblHan;
+    ui::PictureBox* Picture2;
+    ui::Label* Label4;
+    ui::Label* lblNum;
+    ui::PictureBox* Picture3;
+    ui::Label* Label2;
+    ui::Label* lblIrq;
+    ui::PictureBox* Picture4;
+    ui::Label* Label3;
+    ui::Label* lblPls;
+    ui::PictureBox* Picture5;
+    ui::Label* Label5;
+    ui::Label* lblNext;
+    ui::CommandButton* btnOK;
 
 private:
+    std::unique_ptr<ui::Form> form_;
     void wire();
 };

@@ -23,8 +23,7 @@ void frmModeWr::showModal(Tavrinmain& main) { runModal<frmModeWr>(main); }
 
 // The labels come first in the tab order but take no focus, so picAdr has it.
 frmModeWr::frmModeWr(Tavrinmain& main)
-    : WriteDialog(main, QStringLiteral("モードレジスタ書き込み"), 3900, 1170, kAddressedWriteLayout,
-                  kByteField)
+    : WriteDialog(main, "モードレジスタ書き込み", 3900, 1170, kAddressedWriteLayout, kByteField)
 {
     setTabIndexOrder({picAdr, picData, btnWrite, btnCansel});
     wireWriteDialog(this);

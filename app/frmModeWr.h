@@ -5,7 +5,6 @@
 // Changes one byte of the selected chip's mode registers.
 class frmModeWr : public WriteDialog
 {
-    Q_OBJECT
 public:
     // Loads the dialog, runs it modally and unloads it when it closes.
     static void showModal(Tavrinmain& main);

@@ -23,7 +23,7 @@ void frmOutpWr::showModal(Tavrinmain& main) { runModal<frmOutpWr>(main); }
 
 // picData comes first, so keys act on the field as soon as the dialog opens.
 frmOutpWr::frmOutpWr(Tavrinmain& main)
-    : WriteDialog(main, QStringLiteral("出力ポート書き込み"), 2640, 1170, kControls, kByteField)
+    : WriteDialog(main, "出力ポート書き込み", 2640, 1170, kControls, kByteField)
 {
     setTabIndexOrder({picData, btnCansel, btnWrite});
     wireWriteDialog(this);
@@ -39,13 +39,13 @@ void frmOutpWr::btnWrite_Click()
     const uint8_t value = uint8_t(field_.dataValue());
     if (Module1::lib.TavrinWriteOutport(w.chipNumber(), value) != 0)
     {
-        w.setStatus(QStringLiteral("出力ポート書き込み成功"));
+        w.setStatus("出力ポート書き込み成功");
         s.outpValue = value;
         printReadout(w.picOutp, 500, 50, hexPad(value, 2));
     }
     else
     {
-        w.setStatus(QStringLiteral("出力ポート書き込み失敗"));
+        w.setStatus("出力ポート書き込み失敗");
     }
     unload();
 }

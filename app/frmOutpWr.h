@@ -5,7 +5,6 @@
 // Writes a new byte to the selected board's output port.
 class frmOutpWr : public WriteDialog
 {
-    Q_OBJECT
 public:
     // Loads the dialog, runs it modally and unloads it when it closes.
     static void showModal(Tavrinmain& main);

@@ -4,10 +4,10 @@
 #include "Tavrinmain.h"
 #include "devctl/Module1.h"
 
-#include <QCoreApplication>
-#include <QListWidget>
-#include <QMessageBox>
+#include "ui/Backend.h"
+
 #include <cmath>
+#include <string>
 
 AppState& app()
 {
@@ -20,17 +20,16 @@ namespace start
 namespace
 {
 
-EndFunction endFunction = [](int code) { QCoreApplication::exit(code); };
+void quitEventLoop(int code) { ui::backend().quit(code); }
+
+EndFunction endFunction = quitEventLoop;
 
 // Rounds halves to the even neighbour, as the cell measurement is defined.
 int16_t roundHalfEven(double v) { return int16_t(std::nearbyint(v)); }
 
 }  // namespace
 
-void setEndFunction(EndFunction fn)
-{
-    endFunction = fn ? fn : [](int code) { QCoreApplication::exit(code); };
-}
+void setEndFunction(EndFunction fn) { endFunction = fn ? fn : quitEventLoop; }
 
 void endProgram(int code) { endFunction(code); }
 
@@ -48,33 +47,31 @@ bool Main()
 
     Tavrinmain& w = Tavrinmain::instance();
     w.picDump2->setVisible(false);
-    w.SSTab1->setTabCaption(1, QString());
+    w.SSTab1->setTabCaption(1, std::string());
 
-    s.cellWidth = roundHalfEven(w.picDump->TextWidth(QStringLiteral("0")));
+    s.cellWidth = roundHalfEven(w.picDump->TextWidth("0"));
     s.cellHeight = roundHalfEven(w.picDump->TextHeight());
 
-    s.hdrDword = QStringLiteral("   +3 +2 +1 +0");
-    s.hdrWord = QStringLiteral("    +1    +0  ");
+    s.hdrDword = "   +3 +2 +1 +0";
+    s.hdrWord = "    +1    +0  ";
     drawRegisterGrid(w.picDump, 0);
 
     if (Module1::lib.PciOpenDevice() == 0)
     {
-        QMessageBox box(QMessageBox::NoIcon, kTitle, QStringLiteral("Ｖｘｄをオープンできませんでした"),
-                        QMessageBox::Ok);
-        box.exec();
+        ui::backend().messageBox({kTitle, "Ｖｘｄをオープンできませんでした"});
         return false;
     }
 
     s.deviceCount = int16_t(Module1::lib.PciFindDevice());
     if (s.deviceCount != 0)
-        w.setStatus(QStringLiteral("Orvelを%1個発見しました。").arg(s.deviceCount));
+        w.setStatus("Orvelを" + std::to_string(s.deviceCount) + "個発見しました。");
     else
-        w.setStatus(QStringLiteral("Orvelを発見できませんでした。"));
+        w.setStatus("Orvelを発見できませんでした。");
 
     for (int32_t i = 1; i <= s.deviceCount; ++i)
     {
         Module1::lib.PciRegisterDevice(i);
-        w.lstOrvel->addItem(QStringLiteral("%1 - Orvel").arg(i));
+        w.lstOrvel->addItem(std::to_string(i) + " - Orvel");
     }
 
     w.show();

@@ -1,19 +1,22 @@
 #pragma once
 
-#include <QString>
 #include <array>
 #include <cstdint>
+#include <string>
 
-class QLineEdit;
+namespace ui
+{
+class TextBox;
+}
 
 // The process-wide state every window of the program shares. One instance,
 // reached through app(); everything runs on the window thread, so no locking.
 struct AppState
 {
-    QString hdrDword;
-    QString hdrWord;
-    std::array<QString, 18> dumpRows;
-    std::array<QString, 18> dumpRows2;
+    std::string hdrDword;
+    std::string hdrWord;
+    std::array<std::string, 18> dumpRows;
+    std::array<std::string, 18> dumpRows2;
     std::array<uint8_t, 68> regData{};
     std::array<uint8_t, 68> eepData{};
     float cursorX = 0;
@@ -27,7 +30,7 @@ struct AppState
     int32_t editData = 0;
     uint8_t outpValue = 0;
     int32_t intrHandle = 0;  // chip of the open counter interrupt, 0 when none
-    QLineEdit* keyFilterBox = nullptr;
+    ui::TextBox* keyFilterBox = nullptr;
     int32_t pulseCount = 100;
 };
 
@@ -37,14 +40,14 @@ namespace start
 {
 
 // The program's title: the caption of its message boxes.
-inline const QString kTitle = QStringLiteral("tavrin");
+inline constexpr const char* kTitle = "tavrin";
 
 // The entry routine. Returns false when the library could not be opened and
 // the program must end (the user has been told); true once the main window is
 // shown and the program lives on its events.
 bool Main();
 
-// Ends the program at once: by default leaves the event loop with `code`.
+// Ends the program at once: by default leaves the back end's event loop with `code`.
 // Tests replace it to observe the exit instead of leaving.
 using EndFunction = void (*)(int code);
 void setEndFunction(EndFunction fn);

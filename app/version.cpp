@@ -1,12 +1,10 @@
 #include "version.h"
 
-#include "FormLayout.h"
-#include "PictureBox.h"
 #include "devctl/Module1.h"
+#include "ui/Backend.h"
 #include "version_config.h"
 
-#include <QLabel>
-#include <QPushButton>
+#include <string>
 
 namespace
 {
@@ -27,20 +25,20 @@ constexpr ControlSpec kControls[] = {
 
 }  // namespace
 
-version::version(QWidget* parent) : QDialog(parent)
+version::version(const ui::Form* parent)
+    : form_(ui::backend().createForm(
+          {ui::FormKind::Dialog, "バージョン情報", kClientWidth, kClientHeight, kControls}, parent))
 {
-    setWindowTitle(QStringLiteral("バージョン情報"));
-    setClientSizeTwips(this, kClientWidth, kClientHeight);
+    ui::Form& c = *form_;
+    c.owner = this;
+    Picture1 = c.get<ui::PictureBox>("Picture1");
+    Label1 = c.get<ui::Label>("Label1");
+    Label2 = c.get<ui::Label>("Label2");
+    Label4 = c.get<ui::Label>("Label4");
+    Label3 = c.get<ui::Label>("Label3");
+    btnOK = c.get<ui::CommandButton>("btnOK");
 
-    const FormControls c(this, kControls);
-    Picture1 = c.get<PictureBox>("Picture1");
-    Label1 = c.get<QLabel>("Label1");
-    Label2 = c.get<QLabel>("Label2");
-    Label4 = c.get<QLabel>("Label4");
-    Label3 = c.get<QLabel>("Label3");
-    btnOK = c.get<QPushButton>("btnOK");
-
-    Picture1->setFocusPolicy(Qt::NoFocus);
+    Picture1->setTakesFocus(false);
     btnOK->setDefault(true);
 
     wire();
@@ -50,14 +48,14 @@ version::version(QWidget* parent) : QDialog(parent)
 
 void version::wire()
 {
-    connect(btnOK, &QPushButton::clicked, this, [this] { btnOK_Click(); });
+    btnOK->onClick = [this] { btnOK_Click(); };
 }
 
 // The board itself: a green card with the Orvel chip, the counter chip beside
 // it and the gold fingers of its edge connector.
 void version::drawIcon()
 {
-    PictureBox* p = Picture1;
+    ui::PictureBox* p = Picture1;
     p->Cls();
     p->FillBox(30, 60, 585, 405, 0x1E7A3C);
     p->FillBox(120, 120, 330, 330, 0x202020);
@@ -69,19 +67,16 @@ void version::drawIcon()
 
 void version::Form_Load()
 {
-    Label2->setText(QStringLiteral("Version %1.%2.%3")
-                        .arg(TAVRIN_VERSION_MAJOR)
-                        .arg(TAVRIN_VERSION_MINOR)
-                        .arg(TAVRIN_VERSION_PATCH));
+    Label2->setText("Version " + std::to_string(TAVRIN_VERSION_MAJOR) + "." +
+                    std::to_string(TAVRIN_VERSION_MINOR) + "." + std::to_string(TAVRIN_VERSION_PATCH));
 
     // Only the low 16 bits carry the version. Read unsigned, a value with bit 15
     // set still shows its two parts (0xFF05 as 255.05) rather than a negative.
     const unsigned v = uint16_t(Module1::lib.PciGetVxdVersion());
     const unsigned major = v / 256;
     const unsigned minor = v - 256 * major;
-    const QString prefix = QStringLiteral("VxDバージョン ： %1.").arg(major);
-    Label4->setText(minor > 9 ? prefix + QString::number(minor)
-                              : prefix + QLatin1Char('0') + QString::number(minor));
+    const std::string prefix = "VxDバージョン ： " + std::to_string(major) + ".";
+    Label4->setText(minor > 9 ? prefix + std::to_string(minor) : prefix + "0" + std::to_string(minor));
 }
 
-void version::btnOK_Click() { accept(); }
+void version::btnOK_Click() { form_->close(); }

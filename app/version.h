@@ -1,30 +1,32 @@
 #pragma once
 
-#include <QDialog>
+#include "ui/Form.h"
 
-class PictureBox;
-class QLabel;
-class QPushButton;
+#include <memory>
 
 // The about dialog: the program's version and that of the library's driver,
 // which is asked for afresh at every opening.
-class version : public QDialog
+class version : public ui::FormOwner
 {
-    Q_OBJECT
 public:
-    explicit version(QWidget* parent = nullptr);
+    // `parent`, when given, is the window the dialog stays above.
+    explicit version(const ui::Form* parent = nullptr);
+
+    ui::Form& form() const { return *form_; }
+    void showModal() { form_->showModal(); }
 
     void Form_Load();
     void btnOK_Click();
 
-    PictureBox* Picture1;
-    QLabel* Label1;
-    QLabel* Label2;
-    QLabel* Label4;
-    QLabel* Label3;
-    QPushButton* btnOK;
+    ui::PictureBox* Picture1;
+    ui::Label* Label1;
+    ui::Label* Label2;
+    ui::Label* Label4;
+    ui::Label* Label3;
+    ui::CommandButton* btnOK;
 
 private:
+    std::unique_ptr<ui::Form> form_;
     void wire();
     void drawIcon();
 };

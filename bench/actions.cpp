@@ -4,11 +4,12 @@
 // the price of a call through the program's bound table against a direct one.
 #include "Tavrinmain.h"
 #include "devctl/Module1.h"
-#include "fonts.h"
 #include "frmConWr.h"
 #include "lumbra_sim.h"
 #include "runner.h"
 #include "start.h"
+#include "ui/qt/QtBackend.h"
+#include "ui/qt/fonts.h"
 
 #include <QApplication>
 #include <QElapsedTimer>
@@ -50,11 +51,12 @@ void sendKey(QWidget* to, int key, const QString& text)
 }
 
 // A left click in the middle of dump cell (col, row).
-void clickCell(PictureBox* box, int col, int row)
+void clickCell(ui::PictureBox* control, int col, int row)
 {
     const AppState& s = app();
-    const QPointF at((col + 0.5) * s.cellWidth / box->twipsPerPixelX(),
-                     (row + 0.5) * s.cellHeight / box->twipsPerPixelY());
+    QWidget* box = ui::qt::widgetOf(control);
+    const QPointF at((col + 0.5) * s.cellWidth / control->twipsPerPixelX(),
+                     (row + 0.5) * s.cellHeight / control->twipsPerPixelY());
     QMouseEvent press(QEvent::MouseButtonPress, at, box->mapToGlobal(at), Qt::LeftButton, Qt::LeftButton,
                       Qt::NoModifier);
     QApplication::sendEvent(box, &press);
@@ -134,7 +136,7 @@ void registerCases(Tavrinmain& w, frmConWr& dialog)
                    bool odd = false;
                    for (auto _ : st)
                    {
-                       sendKey(w.picDump, odd ? Qt::Key_Left : Qt::Key_Right, QString());
+                       sendKey(ui::qt::widgetOf(w.picDump), odd ? Qt::Key_Left : Qt::Key_Right, QString());
                        settle();
                        odd = !odd;
                    }
@@ -145,7 +147,7 @@ void registerCases(Tavrinmain& w, frmConWr& dialog)
                [&dialog](benchmark::State& st)
                {
                    dialog.Form_Load();
-                   if (!showExposed(dialog))
+                   if (!showExposed(*ui::qt::windowOf(&dialog.form())))
                    {
                        st.SkipWithError("the dialog was not exposed");
                        return;
@@ -153,7 +155,7 @@ void registerCases(Tavrinmain& w, frmConWr& dialog)
                    bool odd = false;
                    for (auto _ : st)
                    {
-                       sendKey(dialog.picData, odd ? Qt::Key_A : Qt::Key_5,
+                       sendKey(ui::qt::widgetOf(dialog.picData), odd ? Qt::Key_A : Qt::Key_5,
                                odd ? QStringLiteral("a") : QStringLiteral("5"));
                        settle();
                        odd = !odd;
@@ -258,7 +260,9 @@ int main(int argc, char** argv)
 
     int qtArgc = 1;
     QApplication qt(qtArgc, argv);
-    installFontSubstitutes();
+    ui::qt::installFontSubstitutes();
+    ui::qt::QtBackend backend;
+    ui::setBackend(&backend);
     Module1::useLibrary();
     start::setEndFunction([](int) {});
     if (!start::Main())
@@ -267,8 +271,8 @@ int main(int argc, char** argv)
         return 1;
     }
     Tavrinmain& w = Tavrinmain::instance();
-    w.lstOrvel->setCurrentRow(kChip - 1);
-    if (!showExposed(w))
+    static_cast<QListWidget*>(ui::qt::widgetOf(w.lstOrvel))->setCurrentRow(kChip - 1);
+    if (!showExposed(*ui::qt::windowOf(&w.form())))
     {
         std::fprintf(stderr, "the main window was not exposed\n");
         return 1;

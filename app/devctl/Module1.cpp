@@ -1,9 +1,9 @@
 #include "Module1.h"
 
-#include <QLibrary>
-#include <QMessageBox>
+#include "devctl/Loader.h"
+#include "ui/Backend.h"
+
 #include <cstdlib>
-#include <list>
 
 namespace Module1
 {
@@ -12,39 +12,29 @@ namespace
 
 // Libraries once loaded stay loaded for the life of the process: a library
 // may keep state behind the pointers it handed out, and the program itself
-// only ever binds one.
-// (A QLibrary object going away does not unload its library.)
-std::list<QLibrary> loaded;
-QLibrary* current = nullptr;
+// only ever binds one. Going back to lazy binding only forgets the handle.
+void* current = nullptr;
 
-QLibrary& library()
-{
-    if (!current)
-        current = &loaded.emplace_back();
-    return *current;
-}
-
-QString libraryName = QStringLiteral("lumbra");
+std::string libraryName = "lumbra";
 FatalHandler fatalHandler = defaultFatalHandler;
 ExitFunction exitFunction = [](int code) { std::_Exit(code); };
 
-QFunctionPointer resolve(const char* name)
+void* resolve(const char* name)
 {
-    QLibrary& l = library();
-    if (!l.isLoaded())
+    if (!current)
     {
-        l.setFileName(libraryName);
-        if (!l.load())
+        std::string error;
+        current = loader::open(libraryName, error);
+        if (!current)
         {
-            fatalHandler(QStringLiteral("デバイス制御ライブラリ %1 を読み込めませんでした。\n%2")
-                             .arg(libraryName, l.errorString()));
+            fatalHandler("デバイス制御ライブラリ " + libraryName + " を読み込めませんでした。\n" + error);
             return nullptr;
         }
     }
-    QFunctionPointer f = l.resolve(name);
+    void* f = loader::symbol(current, name);
     if (!f)
-        fatalHandler(QStringLiteral("デバイス制御ライブラリ %1 に関数 %2 が見つかりませんでした。")
-                         .arg(libraryName, QString::fromLatin1(name)));
+        fatalHandler("デバイス制御ライブラリ " + libraryName + " に関数 " + name +
+                     " が見つかりませんでした。");
     return f;
 }
 
@@ -75,7 +65,7 @@ Table lib = resolvers;
 
 void useTable(const Table& table) { lib = table; }
 
-void useLibrary(const QString& name)
+void useLibrary(const std::string& name)
 {
     current = nullptr;
     libraryName = name;
@@ -89,10 +79,9 @@ void setExitFunction(ExitFunction exitFn)
     exitFunction = exitFn ? exitFn : [](int code) { std::_Exit(code); };
 }
 
-void defaultFatalHandler(const QString& message)
+void defaultFatalHandler(const std::string& message)
 {
-    QMessageBox box(QMessageBox::Critical, QStringLiteral("tavrin"), message, QMessageBox::Ok);
-    box.exec();
+    ui::backend().messageBox({"tavrin", message, ui::Buttons::Ok, ui::Icon::Critical});
     exitFunction(kBindFailureExitCode);
 }
 

@@ -2,7 +2,7 @@
 
 #include "lumbra.h"
 
-#include <QString>
+#include <string>
 
 // The device-control library, bound by name at run time. Every call goes
 // through `Module1::lib`: each entry starts as a resolver that looks the
@@ -26,13 +26,13 @@ void useTable(const Table& table);
 
 // Goes back to lazy binding against the named library ("lumbra" by default,
 // found by the system loader beside the program).
-void useLibrary(const QString& name = QStringLiteral("lumbra"));
+void useLibrary(const std::string& name = "lumbra");
 
 // What happens when binding fails: by default a message box captioned
 // "tavrin" naming what is missing, then the process ends with exit code 2.
-using FatalHandler = void (*)(const QString& message);
+using FatalHandler = void (*)(const std::string& message);
 void setFatalHandler(FatalHandler handler);
-void defaultFatalHandler(const QString& message);
+void defaultFatalHandler(const std::string& message);
 
 using ExitFunction = void (*)(int code);
 void setExitFunction(ExitFunction exitFn);

@@ -2,9 +2,6 @@
 
 #include "UiHelpers.h"
 
-#include <QListWidget>
-#include <QTest>
-
 int AppFixture::endCount = 0;
 int AppFixture::lastEndCode = -1;
 
@@ -24,7 +21,7 @@ void AppFixture::SetUp()
 
 void AppFixture::TearDown()
 {
-    cancelModalWatchers();
+    driver::cancelModalWatchers();
     start::resetForTest();
     start::setEndFunction(nullptr);
 }
@@ -33,15 +30,14 @@ Tavrinmain& AppFixture::startProgram()
 {
     EXPECT_TRUE(start::Main());
     Tavrinmain& w = Tavrinmain::instance();
-    EXPECT_TRUE(QTest::qWaitForWindowExposed(&w));
+    EXPECT_TRUE(driver::waitShown(w.form()));
     return w;
 }
 
 void AppFixture::clickChip(int row)
 {
-    QListWidget* list = Tavrinmain::instance().lstOrvel;
-    QListWidgetItem* item = list->item(row);
-    ASSERT_NE(item, nullptr);
-    const QRect r = list->visualItemRect(item);
-    QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, r.center());
+    const ui::ListBox* list = Tavrinmain::instance().lstOrvel;
+    ASSERT_LT(row, list->count());
+    const driver::TwipsPoint p = driver::rowCentre(list, row);
+    driver::click(list, p.x, p.y);
 }

@@ -2,6 +2,7 @@
 
 #include "FakeLumbra.h"
 #include "Tavrinmain.h"
+#include "driver/TestDriver.h"
 #include "start.h"
 
 #include <gtest/gtest.h>

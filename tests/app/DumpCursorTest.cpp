@@ -1,7 +1,6 @@
 #include "DumpCursor.h"
-#include "PictureBox.h"
+#include "ui/Controls.h"
 
-#include <QPointF>
 #include <gtest/gtest.h>
 
 namespace
@@ -18,7 +17,7 @@ TEST(DumpCursorArithmetic, PointsSnapToTheStartOfTheirCursorColumnAndClampToTheG
     {
         int16_t kind;
         float x, y;
-        QPoint cell;
+        GridCell cell;
     } cases[] = {
         {0, 750, 500, {6, 2}},        // column 7 snaps back to 6
         {0, 0, 800, {3, 4}},          // the address column
@@ -45,24 +44,26 @@ TEST(DumpCursorArithmetic, ArrowKeysMoveOneCursorCellAndStopAtTheEdges)
     const struct
     {
         int16_t kind;
-        QPoint from;
+        GridCell from;
         int key;
-        QPoint to;
+        GridCell to;
     } cases[] = {
-        {0, {6, 2}, vbKeyLeft, {3, 2}},    {0, {3, 2}, vbKeyLeft, {3, 2}},   {0, {9, 2}, vbKeyRight, {12, 2}},
-        {0, {12, 2}, vbKeyRight, {12, 2}}, {0, {6, 1}, vbKeyUp, {6, 1}},     {0, {6, 2}, vbKeyUp, {6, 1}},
-        {0, {6, 16}, vbKeyDown, {6, 17}},  {0, {6, 17}, vbKeyDown, {6, 17}}, {1, {6, 16}, vbKeyDown, {6, 16}},
-        {2, {3, 5}, vbKeyRight, {9, 5}},   {2, {9, 5}, vbKeyRight, {9, 5}},  {2, {9, 5}, vbKeyLeft, {3, 5}},
-        {2, {3, 16}, vbKeyDown, {3, 16}},
+        {0, {6, 2}, ui::vbKeyLeft, {3, 2}},   {0, {3, 2}, ui::vbKeyLeft, {3, 2}},
+        {0, {9, 2}, ui::vbKeyRight, {12, 2}}, {0, {12, 2}, ui::vbKeyRight, {12, 2}},
+        {0, {6, 1}, ui::vbKeyUp, {6, 1}},     {0, {6, 2}, ui::vbKeyUp, {6, 1}},
+        {0, {6, 16}, ui::vbKeyDown, {6, 17}}, {0, {6, 17}, ui::vbKeyDown, {6, 17}},
+        {1, {6, 16}, ui::vbKeyDown, {6, 16}}, {2, {3, 5}, ui::vbKeyRight, {9, 5}},
+        {2, {9, 5}, ui::vbKeyRight, {9, 5}},  {2, {9, 5}, ui::vbKeyLeft, {3, 5}},
+        {2, {3, 16}, ui::vbKeyDown, {3, 16}},
     };
     for (const auto& c : cases)
     {
         const DumpCursor g = grid(c.kind);
-        const std::optional<QPointF> target =
-            g.arrowTarget(c.key, float(c.from.x() * 100), float(c.from.y() * 200));
+        const std::optional<TwipsPoint> target =
+            g.arrowTarget(c.key, float(c.from.x * 100), float(c.from.y * 200));
         ASSERT_TRUE(target) << "key " << c.key;
-        EXPECT_EQ(g.cellAt(float(target->x()), float(target->y())), c.to)
-            << "kind " << c.kind << " key " << c.key << " from " << c.from.x() << ", " << c.from.y();
+        EXPECT_EQ(g.cellAt(target->x, target->y), c.to)
+            << "kind " << c.kind << " key " << c.key << " from " << c.from.x << ", " << c.from.y;
     }
     for (int other : {0, 32, int('A'), int('1')})
         EXPECT_FALSE(grid(0).arrowTarget(other, 300, 200)) << "key " << other;
@@ -73,7 +74,7 @@ TEST(DumpCursorArithmetic, CellsStandForByteOffsetsOrEepromWordsHighestFirst)
     const struct
     {
         int16_t kind;
-        QPoint cell;
+        GridCell cell;
         bool upper;
         int address;
     } cases[] = {
@@ -84,7 +85,7 @@ TEST(DumpCursorArithmetic, CellsStandForByteOffsetsOrEepromWordsHighestFirst)
     };
     for (const auto& c : cases)
         EXPECT_EQ(grid(c.kind).editAddress(c.cell, c.upper), c.address)
-            << "kind " << c.kind << " cell " << c.cell.x() << ", " << c.cell.y();
+            << "kind " << c.kind << " cell " << c.cell.x << ", " << c.cell.y;
 }
 
 TEST(DumpCursorArithmetic, OnlyTheConfigurationDumpHasARowSeventeenToReprint)

@@ -4,12 +4,6 @@
 #include "devctl/Module1.h"
 #include "frmIntrStat.h"
 
-#include <QLabel>
-#include <QLibrary>
-#include <QLineEdit>
-#include <QListWidget>
-#include <QPushButton>
-#include <QTest>
 #include <cstdlib>
 #include <optional>
 
@@ -21,60 +15,59 @@ class InterruptWithSimulator : public SimulatorFixture
 {
 protected:
     // The interrupt count the status dialog shows, or nothing when it does not open.
-    std::optional<QString> interruptsShown(Tavrinmain& w)
+    std::optional<std::string> interruptsShown(Tavrinmain& w)
     {
-        std::optional<QString> shown;
-        ModalWatch watch(QMessageBox::Ok,
-                         [&](QWidget* m)
+        std::optional<std::string> shown;
+        ModalWatch watch(ui::Answer::Ok,
+                         [&](driver::Modal& m)
                          {
-                             if (auto* form = qobject_cast<frmIntrStat*>(m))
+                             if (auto* form = ownerOf<frmIntrStat>(m))
                              {
                                  shown = form->lblNum->text();
                                  pulsesShown = form->lblPls->text();
                                  handleShown = form->lblHan->text();
-                                 QTest::mouseClick(form->btnOK, Qt::LeftButton);
+                                 driver::click(form->btnOK);
                              }
                          });
-        QTest::mouseClick(w.btnIntSts, Qt::LeftButton);
+        driver::click(w.btnIntSts);
         return shown;
     }
 
-    QString pulsesShown;
-    QString handleShown;
+    std::string pulsesShown;
+    std::string handleShown;
 };
 
 TEST_F(InterruptWithSimulator, InterruptCountRisesWhilePulsesComeInAndStopsAfterClose)
 {
     ASSERT_TRUE(start::Main());
     Tavrinmain& w = Tavrinmain::instance();
-    ASSERT_TRUE(QTest::qWaitForWindowExposed(&w));
-    QListWidget* list = w.lstOrvel;
-    QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, list->visualItemRect(list->item(0)).center());
+    ASSERT_TRUE(driver::waitShown(w.form()));
+    clickRow(w.lstOrvel, 0);
     ASSERT_EQ(w.chipNumber(), 1);
 
-    w.txtPls->setText(QStringLiteral("5"));
-    QTest::mouseClick(w.btnIntOpen, Qt::LeftButton);
-    ASSERT_EQ(w.statusText(), QStringLiteral("割り込みオープン成功"));
+    w.txtPls->setText(std::string("5"));
+    driver::click(w.btnIntOpen);
+    ASSERT_EQ(w.statusText(), std::string("割り込みオープン成功"));
     EXPECT_EQ(app().intrHandle, 1);
-    EXPECT_EQ(interruptsShown(w), QStringLiteral("0"));
-    EXPECT_EQ(pulsesShown, QStringLiteral("5"));
-    EXPECT_EQ(handleShown, QStringLiteral("0x00000001"));
+    EXPECT_EQ(interruptsShown(w), std::string("0"));
+    EXPECT_EQ(pulsesShown, std::string("5"));
+    EXPECT_EQ(handleShown, std::string("0x00000001"));
 
     ASSERT_EQ(advancePulses(1, 12), 1);
-    EXPECT_EQ(interruptsShown(w), QStringLiteral("2"));
-    QTest::mouseClick(w.btnCntRd, Qt::LeftButton);
-    EXPECT_EQ(w.statusText(), QStringLiteral("カウンタ値読み込み成功"));
-    EXPECT_EQ(w.picCnt->image(), readoutPicture(w.picCnt, 300, QStringLiteral("00000C")));
+    EXPECT_EQ(interruptsShown(w), std::string("2"));
+    driver::click(w.btnCntRd);
+    EXPECT_EQ(w.statusText(), std::string("カウンタ値読み込み成功"));
+    EXPECT_EQ(w.picCnt->picture(), readoutPicture(w.picCnt, 300, std::string("00000C")));
 
     ASSERT_EQ(advancePulses(1, 3), 1);
-    EXPECT_EQ(interruptsShown(w), QStringLiteral("3"));
+    EXPECT_EQ(interruptsShown(w), std::string("3"));
 
-    QTest::mouseClick(w.btnIntClose, Qt::LeftButton);
-    EXPECT_EQ(w.statusText(), QStringLiteral("割り込みクローズ成功"));
+    driver::click(w.btnIntClose);
+    EXPECT_EQ(w.statusText(), std::string("割り込みクローズ成功"));
     EXPECT_EQ(app().intrHandle, 0);
     EXPECT_FALSE(interruptsShown(w));
 
     // Closing again finds nothing open in the library.
-    QTest::mouseClick(w.btnIntClose, Qt::LeftButton);
-    EXPECT_EQ(w.statusText(), QStringLiteral("割り込みクローズ失敗"));
+    driver::click(w.btnIntClose);
+    EXPECT_EQ(w.statusText(), std::string("割り込みクローズ失敗"));
 }

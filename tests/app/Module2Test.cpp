@@ -3,6 +3,7 @@
 
 #include "Module2.h"
 
+#include <cstdio>
 #include <functional>
 
 class DumpGrid : public AppFixture
@@ -32,18 +33,18 @@ TEST_F(DumpGrid, RegisterIsShownMostSignificantByteFirst)
     setRegister(0, 0x12345678);
     setRegister(1, 0x000000AB);
     drawRegisterGrid(w->picDump, 0);
-    EXPECT_EQ(app().dumpRows[0], QStringLiteral("12 34 56 78"));
-    EXPECT_EQ(app().dumpRows[1], QStringLiteral("00 00 00 AB"));
+    EXPECT_EQ(app().dumpRows[0], std::string("12 34 56 78"));
+    EXPECT_EQ(app().dumpRows[1], std::string("00 00 00 AB"));
 }
 
 TEST_F(DumpGrid, ByteBelowSixteenKeepsItsLeadingZero)
 {
     app().regData[0] = 0x0A;
-    EXPECT_EQ(regByteHex(0), QStringLiteral("0A"));
+    EXPECT_EQ(regByteHex(0), std::string("0A"));
     app().eepData[67] = 0x05;
-    EXPECT_EQ(eepByteHex(67), QStringLiteral("05"));
+    EXPECT_EQ(eepByteHex(67), std::string("05"));
     app().regData[1] = 0xFF;
-    EXPECT_EQ(regByteHex(1), QStringLiteral("FF"));
+    EXPECT_EQ(regByteHex(1), std::string("FF"));
 }
 
 TEST_F(DumpGrid, ShortGridDrawsSixteenRowsAndWipesTheOldSeventeenth)
@@ -55,14 +56,14 @@ TEST_F(DumpGrid, ShortGridDrawsSixteenRowsAndWipesTheOldSeventeenth)
     EXPECT_TRUE(rowInked(w->picDump, 16));
     EXPECT_FALSE(rowInked(w->picDump, 17));
     // The text of the earlier 17-row drawing stays in the row store.
-    EXPECT_EQ(app().dumpRows[16], QStringLiteral("DE AD BE EF"));
+    EXPECT_EQ(app().dumpRows[16], std::string("DE AD BE EF"));
 }
 
 TEST_F(DumpGrid, HexPadShowsNegativeValuesAsTheirBitPattern)
 {
-    EXPECT_EQ(hexPad(-1, 6), QStringLiteral("FFFFFFFF"));
-    EXPECT_EQ(hexPad(0x1234, 6), QStringLiteral("001234"));
-    EXPECT_EQ(hexPad(0x1000000, 6), QStringLiteral("1000000"));
+    EXPECT_EQ(hexPad(-1, 6), std::string("FFFFFFFF"));
+    EXPECT_EQ(hexPad(0x1234, 6), std::string("001234"));
+    EXPECT_EQ(hexPad(0x1000000, 6), std::string("1000000"));
 }
 
 TEST_F(DumpGrid, EepromWordsShowHighByteFirstOddWordLeft)
@@ -74,8 +75,8 @@ TEST_F(DumpGrid, EepromWordsShowHighByteFirstOddWordLeft)
     app().eepData[62] = 0x34;
     app().eepData[63] = 0x12;
     drawEepromGrids(w->picDump, w->picDump2);
-    EXPECT_EQ(app().dumpRows[0], QStringLiteral("BE EF 00 00"));
-    EXPECT_EQ(app().dumpRows2[15], QStringLiteral("12 34 00 00"));
+    EXPECT_EQ(app().dumpRows[0], std::string("BE EF 00 00"));
+    EXPECT_EQ(app().dumpRows2[15], std::string("12 34 00 00"));
     EXPECT_TRUE(rowInked(w->picDump2, 16));
     EXPECT_FALSE(rowInked(w->picDump, 17));
 }
@@ -115,10 +116,11 @@ TEST_F(DumpGrid, HeaderAndRowAddressesArePrintedGreenAtTheirLines)
     for (const Grid& g : grids)
     {
         g.draw();
-        EXPECT_TRUE(printedAt(g.box, 0, 0, QString::fromLatin1(g.header), kGreen)) << g.what;
+        EXPECT_TRUE(printedAt(g.box, 0, 0, std::string(g.header), kGreen)) << g.what;
         for (int r = 1; r <= g.rows; ++r)
         {
-            const QString address = QString::asprintf("%02X", g.first + g.step * (r - 1));
+            char address[3];
+            std::snprintf(address, sizeof address, "%02X", g.first + g.step * (r - 1));
             EXPECT_TRUE(printedAt(g.box, 0, r * s.cellHeight, address, kGreen)) << g.what << " row " << r;
         }
         EXPECT_EQ(cellShare(g.box, 0, (g.rows + 1) * s.cellHeight, 3 * s.cellWidth, s.cellHeight, kWhite),

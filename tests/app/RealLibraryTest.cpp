@@ -4,8 +4,6 @@
 #include "UiHelpers.h"
 #include "start.h"
 
-#include <QListWidget>
-#include <QTest>
 #include <gtest/gtest.h>
 
 // Start-up against the simulated board library, found by name beside the
@@ -19,17 +17,17 @@ TEST_F(RealLibrary, StartUpListsTheSimulatedChips)
     ASSERT_TRUE(start::Main());
     Tavrinmain& w = Tavrinmain::instance();
     EXPECT_EQ(w.lstOrvel->count(), 2);
-    EXPECT_EQ(w.statusText(), QStringLiteral("Orvelを2個発見しました。"));
-    ASSERT_TRUE(QTest::qWaitForWindowExposed(&w));
-    saveShot(&w, "main-startup");
+    EXPECT_EQ(w.statusText(), std::string("Orvelを2個発見しました。"));
+    ASSERT_TRUE(driver::waitShown(w.form()));
+    saveShot(w.form(), "main-startup");
 }
 
 TEST_F(RealLibrary, ConfigurationReadShowsTheBoardsIdentity)
 {
     ASSERT_TRUE(start::Main());
     Tavrinmain& w = Tavrinmain::instance();
-    w.lstOrvel->setCurrentRow(0);
-    EXPECT_EQ(w.statusText(), QStringLiteral("コンフィグレジスタ読み込み成功"));
+    driver::selectRow(w.lstOrvel, 0);
+    EXPECT_EQ(w.statusText(), std::string("コンフィグレジスタ読み込み成功"));
     // Register 0 holds device ID above vendor ID.
-    EXPECT_EQ(app().dumpRows[0], QStringLiteral("0B 17 7A 5E"));
+    EXPECT_EQ(app().dumpRows[0], std::string("0B 17 7A 5E"));
 }

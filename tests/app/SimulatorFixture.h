@@ -5,7 +5,7 @@
 #include "UiHelpers.h"
 #include "start.h"
 
-#include <QLibrary>
+#include "devctl/Loader.h"
 #include <cstdlib>
 #include <gtest/gtest.h>
 #include <optional>
@@ -29,10 +29,12 @@ protected:
         keepEnv("LUMBRA_SIM_CHIPS", "2");
         keepEnv("LUMBRA_SIM_FAIL", nullptr);
         keepEnv("LUMBRA_SIM_STATE", nullptr);
-        sim_.setFileName(QStringLiteral("lumbra"));
-        ASSERT_TRUE(sim_.load()) << sim_.errorString().toStdString();
-        advancePulses = reinterpret_cast<AdvancePulses>(sim_.resolve("LumbraSimAdvancePulses"));
-        reset_ = reinterpret_cast<Reset>(sim_.resolve("LumbraSimReset"));
+        std::string error;
+        void* sim = Module1::loader::open("lumbra", error);
+        ASSERT_TRUE(sim) << error;
+        advancePulses =
+            reinterpret_cast<AdvancePulses>(Module1::loader::symbol(sim, "LumbraSimAdvancePulses"));
+        reset_ = reinterpret_cast<Reset>(Module1::loader::symbol(sim, "LumbraSimReset"));
         ASSERT_TRUE(advancePulses && reset_);
         reset_();
         start::resetForTest();
@@ -42,7 +44,7 @@ protected:
 
     void TearDown() override
     {
-        cancelModalWatchers();
+        driver::cancelModalWatchers();
         if (Tavrinmain* w = programWindow())
             w->btnEnd_Click();
         start::resetForTest();
@@ -71,7 +73,6 @@ private:
             unsetenv(name);
     }
 
-    QLibrary sim_;
     Reset reset_ = nullptr;
     std::vector<std::pair<std::string, std::optional<std::string>>> savedEnv_;
 };

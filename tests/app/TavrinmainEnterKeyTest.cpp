@@ -1,9 +1,6 @@
 #include "IoPanelTesting.h"
 #include "WriteDialogTesting.h"
 
-#include <QAction>
-#include <QListWidget>
-
 // Enter presses the button that has the keyboard focus, on the main window
 // and in every dialog; with the focus anywhere else it does nothing.
 class EnterKey : public WriteDialogFixture
@@ -13,15 +10,14 @@ protected:
     {
         WriteDialogFixture::SetUp();
         w = &startProgram();
-        QApplication::setActiveWindow(w);
+        driver::activate(w->form());
     }
     // Enter with the keyboard focus on `target`, its window the active one.
-    static void enterOn(QWidget* target)
+    static void enterOn(const ui::Control* target)
     {
-        QApplication::setActiveWindow(target->window());
-        target->setFocus(Qt::TabFocusReason);
-        EXPECT_EQ(QApplication::focusWidget(), target) << target->objectName().toStdString();
-        QTest::keyClick(target, Qt::Key_Return);
+        driver::focusInItsWindow(target);
+        EXPECT_EQ(driver::focusedControl(), target);
+        driver::key(target, driver::Key::Return);
     }
     Tavrinmain* w = nullptr;
 };
@@ -31,17 +27,17 @@ TEST_F(EnterKey, PressesTheFocusedButtonOfTheMainWindowAndOfTheDialogsItOpens)
     clickChip(0);
     // Status dialog and about box are closed by Enter on their OK button.
     int closedByEnter = 0;
-    ModalWatch watch(QMessageBox::Cancel,
-                     [&closedByEnter](QWidget* dialog)
+    ModalWatch watch(ui::Answer::Cancel,
+                     [&closedByEnter](driver::Modal& dialog)
                      {
-                         if (qobject_cast<QMessageBox*>(dialog))
+                         if (!dialog.form())
                              return;
-                         enterOn(dialog->findChild<QPushButton*>(QStringLiteral("btnOK")));
-                         closedByEnter += dialog->isVisible() ? 0 : 1;
+                         enterOn(dialog.form()->get<ui::CommandButton>("btnOK"));
+                         closedByEnter += dialog.isOpen() ? 0 : 1;
                      });
     const struct
     {
-        QPushButton* button;
+        ui::CommandButton* button;
         const char* call;  // the first library call the button makes
     } cases[] = {
         {w->btnInpRd, "TavrinReadInport"},    {w->btnOutpRd, "TavrinReadOutport"},
@@ -53,14 +49,14 @@ TEST_F(EnterKey, PressesTheFocusedButtonOfTheMainWindowAndOfTheDialogsItOpens)
     {
         lib().calls.clear();
         enterOn(c.button);
-        ASSERT_FALSE(lib().calls.empty()) << c.button->objectName().toStdString();
-        EXPECT_EQ(lib().calls.front().fn, c.call) << c.button->objectName().toStdString();
+        ASSERT_FALSE(lib().calls.empty()) << c.button->text();
+        EXPECT_EQ(lib().calls.front().fn, c.call) << c.button->text();
     }
     EXPECT_EQ(endCount, 1);
 
     enterOn(w->btnEepInit);
     EXPECT_EQ(watch.boxes.size(), 1u);
-    w->menuH_Ver->trigger();
+    driver::chooseMenu(w->menuH_Ver);
     EXPECT_EQ(closedByEnter, 2) << "status dialog and about box";
 
     lib().calls.clear();
@@ -68,7 +64,7 @@ TEST_F(EnterKey, PressesTheFocusedButtonOfTheMainWindowAndOfTheDialogsItOpens)
     enterOn(w->picDump);
     enterOn(w->picOutp);
     enterOn(w->lstOrvel);
-    QTest::qWait(20);
+    driver::wait(20);
     EXPECT_TRUE(lib().calls.empty());
     EXPECT_EQ(watch.windows, windows);
 }
@@ -87,16 +83,16 @@ TEST_F(EnterKey, PressesTheFocusedButtonOfEveryWriteDialog)
         {"OrvelWriteModeReg",
          [this]
          {
-             w->menuR_Mode->trigger();
+             driver::chooseMenu(w->menuR_Mode);
              doubleClickByte(0x04);
          }},
         {"OrvelWriteEep",
          [this]
          {
-             w->menuR_eep->trigger();
+             driver::chooseMenu(w->menuR_eep);
              doubleClickWord(1);
          }},
-        {"TavrinWriteOutport", [this] { QTest::mouseDClick(w->picOutp, Qt::LeftButton); }},
+        {"TavrinWriteOutport", [this] { driver::doubleClick(w->picOutp); }},
     };
     for (const auto& d : dialogs)
     {
@@ -105,7 +101,7 @@ TEST_F(EnterKey, PressesTheFocusedButtonOfEveryWriteDialog)
             [&stayedOpen](WriteDialog& f)
             {
                 enterOn(f.picData);
-                stayedOpen = f.isVisible();
+                stayedOpen = f.form().isVisible();
                 enterOn(f.btnCansel);
             });
         d.open();

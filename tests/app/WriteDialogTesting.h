@@ -5,11 +5,9 @@
 #include "UiHelpers.h"
 #include "WriteDialog.h"
 
-#include <QApplication>
-#include <QLabel>
-#include <QTest>
 #include <functional>
 #include <memory>
+#include <vector>
 
 // Drives the write dialogs as a user does: clicks in the dump, double-clicks to
 // open a dialog, clicks and keys in its entry field, presses its buttons.
@@ -29,36 +27,32 @@ protected:
     void whenOpen(std::function<void(Form&)> action)
     {
         opened_ = false;
-        onNextModal(
-            [this, live = live_, action](QWidget* w)
+        driver::onNextModal(
+            [this, live = live_, action](driver::Modal& m)
             {
                 if (!*live)
                     return;
-                if (Form* form = qobject_cast<Form*>(w))
+                if (Form* form = m.form() ? dynamic_cast<Form*>(m.form()->owner) : nullptr)
                 {
                     opened_ = true;
                     // Keys typed "at the focus" need the dialog to be the active window.
-                    EXPECT_TRUE(QTest::qWaitForWindowActive(form));
+                    EXPECT_TRUE(driver::waitActive(form->form()));
                     action(*form);
                 }
-                if (w->isVisible())
-                    w->close();
+                if (m.isOpen())
+                    m.close();
             });
     }
     bool opened() const { return opened_; }
 
-    static QPoint atTwips(const PictureBox* box, double x, double y)
+    static void clickTwips(const ui::Control* box, double x, double y,
+                           driver::Button b = driver::Button::Left)
     {
-        return QPoint(int(x / box->twipsPerPixelX()), int(y / box->twipsPerPixelY()));
-    }
-
-    static void clickTwips(PictureBox* box, double x, double y, Qt::MouseButton button = Qt::LeftButton)
-    {
-        QTest::mouseClick(box, button, {}, atTwips(box, x, y));
+        driver::click(box, x, y, b);
     }
 
     // Middle of digit `digit` (1 = leftmost) of a field printed from originX.
-    static void clickDigit(PictureBox* box, double originX, int digit)
+    static void clickDigit(const ui::PictureBox* box, double originX, int digit)
     {
         const AppState& s = app();
         clickTwips(box, originX + (digit - 0.5) * s.cellWidth, 100 + s.cellHeight / 2.0);
@@ -66,12 +60,12 @@ protected:
 
     // A user's double-click on a dump cell: the press moves the cursor there,
     // the double-click opens the dialog.
-    static void doubleClickCell(PictureBox* box, int row, int column, int cells)
+    static void doubleClickCell(const ui::PictureBox* box, int row, int column, int cells)
     {
         const AppState& s = app();
-        const QPoint p = atTwips(box, (column + cells / 2.0) * s.cellWidth, (row + 0.5) * s.cellHeight);
-        QTest::mouseClick(box, Qt::LeftButton, {}, p);
-        QTest::mouseDClick(box, Qt::LeftButton, {}, p);
+        const double x = (column + cells / 2.0) * s.cellWidth, y = (row + 0.5) * s.cellHeight;
+        driver::click(box, x, y);
+        driver::doubleClick(box, x, y);
     }
 
     // The byte at `offset` of the configuration or mode register dump.
@@ -90,50 +84,42 @@ protected:
 
     // The picture a field must show: `text` printed from originX, with digit
     // `digit` boxed in green (0: none), drawn on a blank box of the same size.
-    static QImage fieldPicture(const PictureBox* like, double originX, const QString& text, int digit)
+    static ui::Picture fieldPicture(const ui::PictureBox* like, double originX, const std::string& text,
+                                    int digit)
     {
         const AppState& s = app();
-        PictureBox ref;
-        ref.setFont(like->font());
-        ref.resize(like->size());
-        ref.Cls();
+        const std::unique_ptr<ui::PictureBox> ref = driver::scratchLike(like);
         if (digit > 0)
         {
             const double left = originX + (digit - 1) * s.cellWidth;
-            ref.FillBox(left, 100, left + s.cellWidth, 100 + s.cellHeight, 0x00FF00);
+            ref->FillBox(left, 100, left + s.cellWidth, 100 + s.cellHeight, 0x00FF00);
         }
-        ref.setForeColor(kWhite);
-        ref.PSet(originX, 100);
-        ref.setForeColor(kBlack);
-        ref.Print(text);
-        return ref.image();
+        ref->setForeColor(kWhite);
+        ref->PSet(originX, 100);
+        ref->setForeColor(kBlack);
+        ref->Print(text);
+        return ref->picture();
     }
 
-    static bool shows(const PictureBox* box, double originX, const QString& text, int digit)
+    static bool shows(const ui::PictureBox* box, double originX, const std::string& text, int digit)
     {
-        return box->image() == fieldPicture(box, originX, text, digit);
+        return box->picture() == fieldPicture(box, originX, text, digit);
     }
 
     // Where the focus goes on each press of Tab, starting from the focus the
     // dialog opened with.
-    static QList<QWidget*> tabStops(QWidget* dialog, int presses)
+    static std::vector<const ui::Control*> tabStops(const ui::Form& dialog, int presses)
     {
-        QList<QWidget*> stops{dialog->focusWidget()};
+        std::vector<const ui::Control*> stops{driver::focused(dialog)};
         for (int i = 0; i < presses; ++i)
         {
-            QTest::keyClick(dialog->focusWidget(), Qt::Key_Tab);
-            stops << dialog->focusWidget();
+            driver::keyToFocus(dialog, driver::Key::Tab);
+            stops.push_back(driver::focused(dialog));
         }
         return stops;
     }
 
-    static bool dialogIsGone()
-    {
-        for (QWidget* w : QApplication::topLevelWidgets())
-            if (qobject_cast<WriteDialog*>(w))
-                return false;
-        return QApplication::activeModalWidget() == nullptr;
-    }
+    static bool dialogIsGone() { return driver::noDialogOpen(); }
 
 private:
     std::shared_ptr<bool> live_ = std::make_shared<bool>(true);

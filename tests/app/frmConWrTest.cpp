@@ -1,8 +1,6 @@
 #include "WriteDialogTesting.h"
 #include "frmConWr.h"
 
-#include <QListWidget>
-
 using Calls = std::vector<LibCall>;
 
 namespace
@@ -25,7 +23,7 @@ protected:
         lib().config[2][0x40] = 0x00C0FFEE;
         Tavrinmain& w = startProgram();
         clickChip(1);
-        EXPECT_EQ(w.statusText(), QStringLiteral("コンフィグレジスタ読み込み成功"));
+        EXPECT_EQ(w.statusText(), std::string("コンフィグレジスタ読み込み成功"));
         return w;
     }
 
@@ -37,8 +35,8 @@ protected:
             [digits](frmConWr& f)
             {
                 clickDigit(f.picData, kOrigin, 1);
-                QTest::keyClicks(f.picData, QString::fromLatin1(digits));
-                QTest::mouseClick(f.btnWrite, Qt::LeftButton);
+                driver::type(f.picData, std::string(digits));
+                driver::click(f.btnWrite);
             });
         doubleClickByte(offset);
         EXPECT_TRUE(opened());
@@ -67,15 +65,15 @@ TEST_F(ConfigWrite, OpensOnTheCursorByteWithAddressAndValueAndNoDigitBox)
     whenOpen<frmConWr>(
         [](frmConWr& f)
         {
-            EXPECT_EQ(f.windowTitle(), QStringLiteral("コンフィグレジスタ書き込み"));
-            EXPECT_EQ(f.parentWidget(), nullptr);
-            EXPECT_TRUE(f.isModal());
-            EXPECT_TRUE(shows(f.picAdr, kOrigin, QStringLiteral("3C"), 0));
-            EXPECT_TRUE(shows(f.picData, kOrigin, QStringLiteral("0A"), 0));
+            EXPECT_EQ(f.form().caption(), std::string("コンフィグレジスタ書き込み"));
+            EXPECT_EQ(driver::parentOf(f.form()), nullptr);
+            EXPECT_TRUE(driver::isModal(f.form()));
+            EXPECT_TRUE(shows(f.picAdr, kOrigin, std::string("3C"), 0));
+            EXPECT_TRUE(shows(f.picData, kOrigin, std::string("0A"), 0));
             EXPECT_FALSE(cellHasColour(f.picData, 0, 0, 855, 495, 0x00FF00));
-            EXPECT_EQ(f.focusWidget(), f.picAdr);
+            EXPECT_EQ(driver::focused(f.form()), f.picAdr);
             EXPECT_EQ(f.field().digitPos(), 0);
-            QTest::mouseClick(f.btnCansel, Qt::LeftButton);
+            driver::click(f.btnCansel);
         });
     doubleClickByte(0x3C);
     EXPECT_TRUE(opened());
@@ -88,26 +86,21 @@ TEST_F(ConfigWrite, ControlsSitAtTheirTwipsAndTabFollowsTheTabIndex)
     whenOpen<frmConWr>(
         [](frmConWr& f)
         {
-            auto px = [&](int twips) { return twipsToPx(&f, twips); };
-            EXPECT_EQ(f.size(), QSize(px(3900), px(1170)));
-            EXPECT_EQ(f.Label1->geometry(), QRect(px(120), px(240), px(855), px(255)));
-            EXPECT_EQ(f.picAdr->geometry(), QRect(px(960), px(120), px(855), px(495)));
-            EXPECT_EQ(f.Label2->geometry(), QRect(px(2160), px(240), px(615), px(255)));
-            EXPECT_EQ(f.picData->geometry(), QRect(px(2880), px(120), px(855), px(495)));
-            EXPECT_EQ(f.btnWrite->geometry(), QRect(px(1320), px(720), px(1095), px(375)));
-            EXPECT_EQ(f.btnCansel->geometry(), QRect(px(2640), px(720), px(1095), px(375)));
-            EXPECT_EQ(f.Label1->text(), QStringLiteral("アドレス"));
-            EXPECT_EQ(f.Label2->text(), QStringLiteral("データ"));
-            EXPECT_EQ(f.btnWrite->text(), QStringLiteral("書き込み"));
-            EXPECT_EQ(f.btnCansel->text(), QStringLiteral("キャンセル"));
-            EXPECT_EQ(f.Label1->font().pointSizeF(), 11.25);
-            // The designed face, or its stand-in where the machine lacks it.
-            const QString family = f.picData->font().family();
-            EXPECT_TRUE(family == QStringLiteral("ＭＳ ゴシック") || family == QStringLiteral("IPAGothic"))
-                << family.toStdString();
+            auto px = [&](int twips) { return driver::px(f.form(), twips); };
+            EXPECT_EQ(driver::clientRect(f.form()), (driver::Rect{0, 0, px(3900), px(1170)}));
+            EXPECT_EQ(driver::geometry(f.Label1), (driver::Rect{px(120), px(240), px(855), px(255)}));
+            EXPECT_EQ(driver::geometry(f.picAdr), (driver::Rect{px(960), px(120), px(855), px(495)}));
+            EXPECT_EQ(driver::geometry(f.Label2), (driver::Rect{px(2160), px(240), px(615), px(255)}));
+            EXPECT_EQ(driver::geometry(f.picData), (driver::Rect{px(2880), px(120), px(855), px(495)}));
+            EXPECT_EQ(driver::geometry(f.btnWrite), (driver::Rect{px(1320), px(720), px(1095), px(375)}));
+            EXPECT_EQ(driver::geometry(f.btnCansel), (driver::Rect{px(2640), px(720), px(1095), px(375)}));
+            EXPECT_EQ(f.Label1->text(), std::string("アドレス"));
+            EXPECT_EQ(f.Label2->text(), std::string("データ"));
+            EXPECT_EQ(f.btnWrite->text(), std::string("書き込み"));
+            EXPECT_EQ(f.btnCansel->text(), std::string("キャンセル"));
             // The labels take no focus.
-            EXPECT_EQ(tabStops(&f, 4),
-                      (QList<QWidget*>{f.picAdr, f.btnWrite, f.btnCansel, f.picData, f.picAdr}));
+            EXPECT_EQ(tabStops(f.form(), 4), (std::vector<const ui::Control*>{
+                                                 f.picAdr, f.btnWrite, f.btnCansel, f.picData, f.picAdr}));
             EXPECT_FALSE(f.btnWrite->isDefault());
         });
     doubleClickByte(0x00);
@@ -126,12 +119,12 @@ TEST_F(ConfigWrite, WriteRebuildsTheRegisterFromTheBufferWithTheEditedByte)
     for (int i = 0; i <= 16; ++i)
         all.push_back(4 * i);
     EXPECT_EQ(readOffsetsAfterWrite(), all);
-    EXPECT_EQ(app().dumpRows[1], QStringLiteral("44 33 AB 11"));
-    EXPECT_EQ(app().dumpRows[2], QStringLiteral("0B AD F0 0D"));
-    EXPECT_EQ(app().dumpRows[16], QStringLiteral("00 C0 FF EE"));
-    EXPECT_EQ(w.statusText(), QStringLiteral("コンフィグレジスタ書き込み成功"));
-    EXPECT_TRUE(w.lbloffset->text().isEmpty());
-    EXPECT_TRUE(w.lbldata->text().isEmpty());
+    EXPECT_EQ(app().dumpRows[1], std::string("44 33 AB 11"));
+    EXPECT_EQ(app().dumpRows[2], std::string("0B AD F0 0D"));
+    EXPECT_EQ(app().dumpRows[16], std::string("00 C0 FF EE"));
+    EXPECT_EQ(w.statusText(), std::string("コンフィグレジスタ書き込み成功"));
+    EXPECT_TRUE(w.lbloffset->text().empty());
+    EXPECT_TRUE(w.lbldata->text().empty());
     EXPECT_TRUE(dialogIsGone());
     EXPECT_EQ(app().editAddr, 0x05);
 }
@@ -150,10 +143,10 @@ TEST_F(ConfigWrite, FailedWriteIsReportedAsAFailureAndTheDumpIsStillReRead)
     Tavrinmain& w = startOnChip2();
     lib().setStatus("PciWriteConfigReg", 0);
     writeByte(0x3C, "2b");
-    EXPECT_EQ(w.statusText(), QStringLiteral("コンフィグレジスタ書き込み失敗"));
+    EXPECT_EQ(w.statusText(), std::string("コンフィグレジスタ書き込み失敗"));
     EXPECT_EQ(readOffsetsAfterWrite().size(), 17u);
     EXPECT_EQ(app().regData[0x3C], 0x0A);
-    EXPECT_TRUE(w.lbloffset->text().isEmpty());
+    EXPECT_TRUE(w.lbloffset->text().empty());
     EXPECT_TRUE(dialogIsGone());
 }
 
@@ -167,10 +160,10 @@ TEST_F(ConfigWrite, FailedReReadKeepsThatRegistersBytesAndItsTextStays)
     lib().config[2][0x18] = 0x22222222;
     writeByte(0x3C, "2b");
 
-    EXPECT_EQ(app().dumpRows[5], QStringLiteral("06 06 06 06"));
-    EXPECT_EQ(app().dumpRows[6], QStringLiteral("22 22 22 22"));
+    EXPECT_EQ(app().dumpRows[5], std::string("06 06 06 06"));
+    EXPECT_EQ(app().dumpRows[6], std::string("22 22 22 22"));
     EXPECT_EQ(app().regData[0x3C], 0x2B);
-    EXPECT_EQ(w.statusText(), QStringLiteral("コンフィグレジスタ読み込み失敗"));
+    EXPECT_EQ(w.statusText(), std::string("コンフィグレジスタ読み込み失敗"));
     EXPECT_EQ(readOffsetsAfterWrite().size(), 17u);
 }
 
@@ -185,7 +178,7 @@ TEST_F(ConfigWrite, WriteBuildsTheRegisterFromTheChipNotFromAStaleDump)
     clickChip(0);
     lib().failCall("PciReadConfigReg", lib().count("PciReadConfigReg"));
     clickChip(1);
-    ASSERT_EQ(w.statusText(), QStringLiteral("コンフィグレジスタ読み込み失敗"));
+    ASSERT_EQ(w.statusText(), std::string("コンフィグレジスタ読み込み失敗"));
     const size_t before = lib().calls.size();
 
     writeByte(0x06, "ab");
@@ -194,23 +187,23 @@ TEST_F(ConfigWrite, WriteBuildsTheRegisterFromTheChipNotFromAStaleDump)
     EXPECT_EQ(lib().calls[before], (LibCall{"PciReadConfigReg", {2, 0x04}}));
     EXPECT_EQ(lib().calls[before + 1], (LibCall{"PciWriteConfigReg", {2, 0x04, 0x44AB2211}}));
     EXPECT_EQ(readOffsetsAfterWrite().size(), 17u);
-    EXPECT_EQ(app().dumpRows[1], QStringLiteral("44 AB 22 11"));
-    EXPECT_EQ(w.statusText(), QStringLiteral("コンフィグレジスタ書き込み成功"));
+    EXPECT_EQ(app().dumpRows[1], std::string("44 AB 22 11"));
+    EXPECT_EQ(w.statusText(), std::string("コンフィグレジスタ書き込み成功"));
 }
 
 TEST_F(ConfigWrite, RegisterThatCannotBeReadFirstIsNotWritten)
 {
     Tavrinmain& w = startOnChip2();
-    const QImage dump = w.picDump->image();
+    const ui::Picture dump = w.picDump->picture();
     lib().calls.clear();
     lib().failCall("PciReadConfigReg", 0);
 
     writeByte(0x3C, "2b");
 
     EXPECT_EQ(lib().calls, (Calls{{"PciReadConfigReg", {2, 0x3C}}}));
-    EXPECT_EQ(w.statusText(), QStringLiteral("コンフィグレジスタ書き込み失敗"));
-    EXPECT_TRUE(w.lbloffset->text().isEmpty());
-    EXPECT_TRUE(w.lbldata->text().isEmpty());
+    EXPECT_EQ(w.statusText(), std::string("コンフィグレジスタ書き込み失敗"));
+    EXPECT_TRUE(w.lbloffset->text().empty());
+    EXPECT_TRUE(w.lbldata->text().empty());
     EXPECT_TRUE(dialogIsGone());
     EXPECT_EQ(app().regData[0x3C], 0x0A);
 }
@@ -218,26 +211,25 @@ TEST_F(ConfigWrite, RegisterThatCannotBeReadFirstIsNotWritten)
 TEST_F(ConfigWrite, CancelTouchesNeitherTheChipNorTheWindow)
 {
     Tavrinmain& w = startOnChip2();
-    QTest::mouseClick(w.picDump, Qt::LeftButton, {},
-                      atTwips(w.picDump, 9.5 * app().cellWidth, 2.5 * app().cellHeight));
+    driver::click(w.picDump, 9.5 * app().cellWidth, 2.5 * app().cellHeight);
     const size_t calls = lib().calls.size();
     const std::array<uint8_t, 68> regData = app().regData;
-    const QImage dump = w.picDump->image();
+    const ui::Picture dump = w.picDump->picture();
     whenOpen<frmConWr>(
         [](frmConWr& f)
         {
             clickDigit(f.picData, kOrigin, 1);
-            QTest::keyClicks(f.picData, QStringLiteral("ff"));
-            QTest::mouseClick(f.btnCansel, Qt::LeftButton);
+            driver::type(f.picData, std::string("ff"));
+            driver::click(f.btnCansel);
         });
     doubleClickByte(0x05);
     EXPECT_TRUE(opened());
     EXPECT_EQ(lib().calls.size(), calls);
     EXPECT_EQ(app().regData, regData);
-    EXPECT_EQ(w.picDump->image(), dump);
-    EXPECT_EQ(w.lbloffset->text(), QStringLiteral("05"));
-    EXPECT_EQ(w.lbldata->text(), QStringLiteral("22"));
-    EXPECT_EQ(w.statusText(), QStringLiteral("コンフィグレジスタ読み込み成功"));
+    EXPECT_EQ(w.picDump->picture(), dump);
+    EXPECT_EQ(w.lbloffset->text(), std::string("05"));
+    EXPECT_EQ(w.lbldata->text(), std::string("22"));
+    EXPECT_EQ(w.statusText(), std::string("コンフィグレジスタ読み込み成功"));
     EXPECT_TRUE(dialogIsGone());
 }
 
@@ -248,16 +240,16 @@ TEST_F(ConfigWrite, EveryOpeningStartsAgainFromTheCursorWithNoDigitSelected)
         [](frmConWr& f)
         {
             clickDigit(f.picData, kOrigin, 2);
-            QTest::keyClick(f.picData, '7');
-            QTest::mouseClick(f.btnCansel, Qt::LeftButton);
+            driver::keyChar(f.picData, '7');
+            driver::click(f.btnCansel);
         });
     doubleClickByte(0x3C);
     whenOpen<frmConWr>(
         [](frmConWr& f)
         {
-            EXPECT_TRUE(shows(f.picData, kOrigin, QStringLiteral("0A"), 0));
+            EXPECT_TRUE(shows(f.picData, kOrigin, std::string("0A"), 0));
             EXPECT_EQ(f.field().digitPos(), 0);
-            f.close();
+            driver::closeBox(f.form());
         });
     doubleClickByte(0x3C);
     EXPECT_TRUE(opened());
@@ -275,7 +267,7 @@ protected:
             [keys](frmConWr& f)
             {
                 keys(f);
-                f.close();
+                driver::closeBox(f.form());
             });
         doubleClickByte(0x3C);
         EXPECT_TRUE(opened());
@@ -287,10 +279,10 @@ TEST_F(ByteField, FirstKeyWithNoDigitSelectedOnlySelectsTheRightDigit)
     onField(
         [](frmConWr& f)
         {
-            QTest::keyClick(f.picData, '5');
-            EXPECT_TRUE(shows(f.picData, kOrigin, QStringLiteral("0A"), 2));
-            QTest::keyClick(f.picData, '5');
-            EXPECT_TRUE(shows(f.picData, kOrigin, QStringLiteral("05"), 2));
+            driver::keyChar(f.picData, '5');
+            EXPECT_TRUE(shows(f.picData, kOrigin, std::string("0A"), 2));
+            driver::keyChar(f.picData, '5');
+            EXPECT_TRUE(shows(f.picData, kOrigin, std::string("05"), 2));
             EXPECT_EQ(f.field().dataValue(), 0x05);
         });
 }
@@ -301,18 +293,18 @@ TEST_F(ByteField, LowerCaseHexReplacesTheDigitAndUpperCaseIsIgnored)
         [](frmConWr& f)
         {
             clickDigit(f.picData, kOrigin, 1);
-            QTest::keyClick(f.picData, 'c');
-            EXPECT_TRUE(shows(f.picData, kOrigin, QStringLiteral("CA"), 2));
-            const QImage before = f.picData->image();
-            QTest::keyClick(f.picData, 'C', Qt::ShiftModifier);
-            QTest::keyClick(f.picData, 'g');
-            QTest::keyClick(f.picData, ' ');
-            EXPECT_EQ(f.picData->image(), before);
+            driver::keyChar(f.picData, 'c');
+            EXPECT_TRUE(shows(f.picData, kOrigin, std::string("CA"), 2));
+            const ui::Picture before = f.picData->picture();
+            driver::keyChar(f.picData, 'C', driver::Shift);
+            driver::keyChar(f.picData, 'g');
+            driver::keyChar(f.picData, ' ');
+            EXPECT_EQ(f.picData->picture(), before);
             EXPECT_EQ(f.field().dataValue(), 0xCA);
-            QTest::keyClick(f.picData, 'f');
-            EXPECT_TRUE(shows(f.picData, kOrigin, QStringLiteral("CF"), 2));
-            QTest::keyClick(f.picData, '0');
-            EXPECT_TRUE(shows(f.picData, kOrigin, QStringLiteral("C0"), 2));
+            driver::keyChar(f.picData, 'f');
+            EXPECT_TRUE(shows(f.picData, kOrigin, std::string("CF"), 2));
+            driver::keyChar(f.picData, '0');
+            EXPECT_TRUE(shows(f.picData, kOrigin, std::string("C0"), 2));
         });
 }
 
@@ -337,19 +329,19 @@ TEST_F(ByteField, StepsWrapWithinTheDigitWithoutCarry)
         [](frmConWr& f)
         {
             clickDigit(f.picData, kOrigin, 1);
-            QTest::keyClicks(f.picData, QStringLiteral("f3"));
+            driver::type(f.picData, std::string("f3"));
             clickDigit(f.picData, kOrigin, 1);
-            QTest::keyClick(f.picData, Qt::Key_Up);
-            EXPECT_TRUE(shows(f.picData, kOrigin, QStringLiteral("03"), 1));
-            QTest::keyClick(f.picData, Qt::Key_Down);
-            EXPECT_TRUE(shows(f.picData, kOrigin, QStringLiteral("F3"), 1));
+            driver::key(f.picData, driver::Key::Up);
+            EXPECT_TRUE(shows(f.picData, kOrigin, std::string("03"), 1));
+            driver::key(f.picData, driver::Key::Down);
+            EXPECT_TRUE(shows(f.picData, kOrigin, std::string("F3"), 1));
 
-            QTest::keyClicks(f.picData, QStringLiteral("30"));
-            EXPECT_TRUE(shows(f.picData, kOrigin, QStringLiteral("30"), 2));
-            QTest::keyClick(f.picData, Qt::Key_Down);
-            EXPECT_TRUE(shows(f.picData, kOrigin, QStringLiteral("3F"), 2));
-            QTest::keyClick(f.picData, Qt::Key_Up);
-            EXPECT_TRUE(shows(f.picData, kOrigin, QStringLiteral("30"), 2));
+            driver::type(f.picData, std::string("30"));
+            EXPECT_TRUE(shows(f.picData, kOrigin, std::string("30"), 2));
+            driver::key(f.picData, driver::Key::Down);
+            EXPECT_TRUE(shows(f.picData, kOrigin, std::string("3F"), 2));
+            driver::key(f.picData, driver::Key::Up);
+            EXPECT_TRUE(shows(f.picData, kOrigin, std::string("30"), 2));
         });
 }
 
@@ -359,14 +351,14 @@ TEST_F(ByteField, ArrowsStopAtTheEndsAndShiftIsIgnored)
         [](frmConWr& f)
         {
             clickDigit(f.picData, kOrigin, 2);
-            QTest::keyClick(f.picData, Qt::Key_Right);
-            EXPECT_TRUE(shows(f.picData, kOrigin, QStringLiteral("0A"), 2));
-            QTest::keyClick(f.picData, Qt::Key_Left, Qt::ShiftModifier);
-            EXPECT_TRUE(shows(f.picData, kOrigin, QStringLiteral("0A"), 1));
-            QTest::keyClick(f.picData, Qt::Key_Left);
-            EXPECT_TRUE(shows(f.picData, kOrigin, QStringLiteral("0A"), 1));
-            QTest::keyClick(f.picData, Qt::Key_Right, Qt::ShiftModifier);
-            EXPECT_TRUE(shows(f.picData, kOrigin, QStringLiteral("0A"), 2));
+            driver::key(f.picData, driver::Key::Right);
+            EXPECT_TRUE(shows(f.picData, kOrigin, std::string("0A"), 2));
+            driver::key(f.picData, driver::Key::Left, driver::Shift);
+            EXPECT_TRUE(shows(f.picData, kOrigin, std::string("0A"), 1));
+            driver::key(f.picData, driver::Key::Left);
+            EXPECT_TRUE(shows(f.picData, kOrigin, std::string("0A"), 1));
+            driver::key(f.picData, driver::Key::Right, driver::Shift);
+            EXPECT_TRUE(shows(f.picData, kOrigin, std::string("0A"), 2));
         });
 }
 
@@ -376,14 +368,14 @@ TEST_F(ByteField, ClicksLeftOfTheBoundarySelectTheLeftDigitAndRightOfItTheRight)
         [](frmConWr& f)
         {
             const double w = app().cellWidth;
-            clickTwips(f.picData, 30, 60, Qt::RightButton);
-            EXPECT_TRUE(shows(f.picData, kOrigin, QStringLiteral("0A"), 1));
+            clickTwips(f.picData, 30, 60, driver::Button::Right);
+            EXPECT_TRUE(shows(f.picData, kOrigin, std::string("0A"), 1));
             clickTwips(f.picData, 800, 400);
-            EXPECT_TRUE(shows(f.picData, kOrigin, QStringLiteral("0A"), 2));
-            clickTwips(f.picData, kOrigin + w - 20, 150, Qt::MiddleButton);
-            EXPECT_TRUE(shows(f.picData, kOrigin, QStringLiteral("0A"), 1));
+            EXPECT_TRUE(shows(f.picData, kOrigin, std::string("0A"), 2));
+            clickTwips(f.picData, kOrigin + w - 20, 150, driver::Button::Middle);
+            EXPECT_TRUE(shows(f.picData, kOrigin, std::string("0A"), 1));
             clickTwips(f.picData, kOrigin + w + 20, 150);
-            EXPECT_TRUE(shows(f.picData, kOrigin, QStringLiteral("0A"), 2));
+            EXPECT_TRUE(shows(f.picData, kOrigin, std::string("0A"), 2));
         });
 }
 
@@ -393,10 +385,10 @@ TEST_F(ByteField, PunctuationSharingAnArrowsCodeDoesNotMoveOrStep)
         [](frmConWr& f)
         {
             clickDigit(f.picData, kOrigin, 2);
-            const QImage before = f.picData->image();
+            const ui::Picture before = f.picData->picture();
             // '%', '&', '\'' and '(' carry the numbers the arrow keys have.
-            QTest::keyClicks(f.picData, QStringLiteral("%&'("));
-            EXPECT_EQ(f.picData->image(), before);
+            driver::type(f.picData, std::string("%&'("));
+            EXPECT_EQ(f.picData->picture(), before);
             EXPECT_EQ(f.field().dataValue(), 0x0A);
         });
 }

@@ -1,9 +1,6 @@
 #include "WriteDialogTesting.h"
 #include "frmEepWr.h"
 
-#include <QAction>
-#include <QTabBar>
-
 using Calls = std::vector<LibCall>;
 
 namespace
@@ -25,7 +22,7 @@ protected:
         lib().eep[2][6] = 0x0FA3;
         Tavrinmain& w = startProgram();
         clickChip(1);
-        w.menuR_eep->trigger();
+        driver::chooseMenu(w.menuR_eep);
         EXPECT_EQ(app().dumpKind, 2);
         return w;
     }
@@ -33,8 +30,7 @@ protected:
     // Clicks the tab of words 20-3F.
     static void showSecondHalf()
     {
-        QTabBar* bar = Tavrinmain::instance().SSTab1->tabBar();
-        QTest::mouseClick(bar, Qt::LeftButton, {}, bar->tabRect(1).center());
+        driver::clickTab(Tavrinmain::instance().SSTab1, 1);
         EXPECT_EQ(Tavrinmain::instance().SSTab1->currentTab(), 1);
     }
 
@@ -54,30 +50,32 @@ TEST_F(EepromWrite, OpensOnTheCursorWordWithTwoAddressAndFourDataDigitsAndNoBox)
     onWord(5,
            [](frmEepWr& f)
            {
-               EXPECT_EQ(f.windowTitle(), QStringLiteral("EEPROM書き込み"));
-               EXPECT_TRUE(shows(f.picAdr, 300, QStringLiteral("05"), 0));
-               EXPECT_TRUE(shows(f.picData, kOrigin, QStringLiteral("00A3"), 0));
-               EXPECT_EQ(f.focusWidget(), f.picAdr);
-               EXPECT_EQ(f.btnCansel->geometry(), QRect(twipsToPx(&f, 2640), twipsToPx(&f, 720),
-                                                        twipsToPx(&f, 1095), twipsToPx(&f, 375)));
-               EXPECT_EQ(tabStops(&f, 4),
-                         (QList<QWidget*>{f.picAdr, f.picData, f.btnWrite, f.btnCansel, f.picAdr}));
+               EXPECT_EQ(f.form().caption(), std::string("EEPROM書き込み"));
+               EXPECT_TRUE(shows(f.picAdr, 300, std::string("05"), 0));
+               EXPECT_TRUE(shows(f.picData, kOrigin, std::string("00A3"), 0));
+               EXPECT_EQ(driver::focused(f.form()), f.picAdr);
+               EXPECT_EQ(driver::geometry(f.btnCansel),
+                         (driver::Rect{driver::px(f.form(), 2640), driver::px(f.form(), 720),
+                                       driver::px(f.form(), 1095), driver::px(f.form(), 375)}));
+               EXPECT_EQ(tabStops(f.form(), 4), (std::vector<const ui::Control*>{
+                                                    f.picAdr, f.picData, f.btnWrite, f.btnCansel, f.picAdr}));
            });
 }
 
 TEST_F(EepromWrite, KeysBeforeAClickChangeNothing)
 {
     startOnEepromDump();
-    onWord(5,
-           [](frmEepWr& f)
-           {
-               const QImage before = f.picData->image();
-               QTest::keyClicks(f.picData, QStringLiteral("5f"));
-               for (Qt::Key k : {Qt::Key_Up, Qt::Key_Down, Qt::Key_Left, Qt::Key_Right})
-                   QTest::keyClick(f.picData, k);
-               EXPECT_EQ(f.picData->image(), before);
-               QTest::mouseClick(f.btnWrite, Qt::LeftButton);
-           });
+    onWord(
+        5,
+        [](frmEepWr& f)
+        {
+            const ui::Picture before = f.picData->picture();
+            driver::type(f.picData, std::string("5f"));
+            for (driver::Key k : {driver::Key::Up, driver::Key::Down, driver::Key::Left, driver::Key::Right})
+                driver::key(f.picData, k);
+            EXPECT_EQ(f.picData->picture(), before);
+            driver::click(f.btnWrite);
+        });
     EXPECT_EQ(lib().callsTo("OrvelWriteEep"), (Calls{{"OrvelWriteEep", {2, 5, 0x00A3}}}));
 }
 
@@ -88,11 +86,11 @@ TEST_F(EepromWrite, ClicksOutsideTheDigitsSelectTheNearestEnd)
            [](frmEepWr& f)
            {
                clickTwips(f.picData, 20, 150);
-               EXPECT_TRUE(shows(f.picData, kOrigin, QStringLiteral("00A3"), 1));
-               clickTwips(f.picData, 820, 450, Qt::RightButton);
-               EXPECT_TRUE(shows(f.picData, kOrigin, QStringLiteral("00A3"), 4));
+               EXPECT_TRUE(shows(f.picData, kOrigin, std::string("00A3"), 1));
+               clickTwips(f.picData, 820, 450, driver::Button::Right);
+               EXPECT_TRUE(shows(f.picData, kOrigin, std::string("00A3"), 4));
                clickDigit(f.picData, kOrigin, 3);
-               EXPECT_TRUE(shows(f.picData, kOrigin, QStringLiteral("00A3"), 3));
+               EXPECT_TRUE(shows(f.picData, kOrigin, std::string("00A3"), 3));
            });
 }
 
@@ -103,13 +101,13 @@ TEST_F(EepromWrite, EachKeyMovesRightAndTheLastDigitTakesEveryFurtherKey)
            [](frmEepWr& f)
            {
                clickDigit(f.picData, kOrigin, 1);
-               QTest::keyClick(f.picData, 'f');
-               EXPECT_TRUE(shows(f.picData, kOrigin, QStringLiteral("F0A3"), 2));
-               QTest::keyClicks(f.picData, QStringLiteral("123"));
-               EXPECT_TRUE(shows(f.picData, kOrigin, QStringLiteral("F123"), 4));
-               QTest::keyClick(f.picData, '9');
-               EXPECT_TRUE(shows(f.picData, kOrigin, QStringLiteral("F129"), 4));
-               QTest::mouseClick(f.btnWrite, Qt::LeftButton);
+               driver::keyChar(f.picData, 'f');
+               EXPECT_TRUE(shows(f.picData, kOrigin, std::string("F0A3"), 2));
+               driver::type(f.picData, std::string("123"));
+               EXPECT_TRUE(shows(f.picData, kOrigin, std::string("F123"), 4));
+               driver::keyChar(f.picData, '9');
+               EXPECT_TRUE(shows(f.picData, kOrigin, std::string("F129"), 4));
+               driver::click(f.btnWrite);
            });
     // 0xF129 as the word it is, not as a negative 16-bit number.
     EXPECT_EQ(lib().callsTo("OrvelWriteEep"), (Calls{{"OrvelWriteEep", {2, 5, 0xF129}}}));
@@ -122,11 +120,11 @@ TEST_F(EepromWrite, UpperCaseHexIsIgnored)
            [](frmEepWr& f)
            {
                clickDigit(f.picData, kOrigin, 2);
-               const QImage before = f.picData->image();
-               QTest::keyClicks(f.picData, QStringLiteral("ABCDEFG"));
-               EXPECT_EQ(f.picData->image(), before);
-               QTest::keyClick(f.picData, 'e');
-               EXPECT_TRUE(shows(f.picData, kOrigin, QStringLiteral("0EA3"), 3));
+               const ui::Picture before = f.picData->picture();
+               driver::type(f.picData, std::string("ABCDEFG"));
+               EXPECT_EQ(f.picData->picture(), before);
+               driver::keyChar(f.picData, 'e');
+               EXPECT_TRUE(shows(f.picData, kOrigin, std::string("0EA3"), 3));
            });
 }
 
@@ -137,16 +135,16 @@ TEST_F(EepromWrite, StepsWrapWithinTheDigitWithoutCarryOrBorrow)
            [](frmEepWr& f)
            {
                clickDigit(f.picData, kOrigin, 2);
-               QTest::keyClick(f.picData, Qt::Key_Up);
-               EXPECT_TRUE(shows(f.picData, kOrigin, QStringLiteral("00A3"), 2));
-               QTest::keyClick(f.picData, Qt::Key_Left);
-               QTest::keyClick(f.picData, Qt::Key_Down);
-               EXPECT_TRUE(shows(f.picData, kOrigin, QStringLiteral("F0A3"), 1));
-               QTest::keyClick(f.picData, Qt::Key_Right);
-               QTest::keyClick(f.picData, Qt::Key_Right);
-               QTest::keyClick(f.picData, Qt::Key_Right);
-               QTest::keyClick(f.picData, Qt::Key_Up);
-               EXPECT_TRUE(shows(f.picData, kOrigin, QStringLiteral("F0A4"), 4));
+               driver::key(f.picData, driver::Key::Up);
+               EXPECT_TRUE(shows(f.picData, kOrigin, std::string("00A3"), 2));
+               driver::key(f.picData, driver::Key::Left);
+               driver::key(f.picData, driver::Key::Down);
+               EXPECT_TRUE(shows(f.picData, kOrigin, std::string("F0A3"), 1));
+               driver::key(f.picData, driver::Key::Right);
+               driver::key(f.picData, driver::Key::Right);
+               driver::key(f.picData, driver::Key::Right);
+               driver::key(f.picData, driver::Key::Up);
+               EXPECT_TRUE(shows(f.picData, kOrigin, std::string("F0A4"), 4));
            });
 }
 
@@ -157,11 +155,11 @@ TEST_F(EepromWrite, LeftOnTheFirstDigitAndRightOnTheLastStay)
            [](frmEepWr& f)
            {
                clickDigit(f.picData, kOrigin, 1);
-               QTest::keyClick(f.picData, Qt::Key_Left);
-               EXPECT_TRUE(shows(f.picData, kOrigin, QStringLiteral("00A3"), 1));
+               driver::key(f.picData, driver::Key::Left);
+               EXPECT_TRUE(shows(f.picData, kOrigin, std::string("00A3"), 1));
                clickDigit(f.picData, kOrigin, 4);
-               QTest::keyClick(f.picData, Qt::Key_Right);
-               EXPECT_TRUE(shows(f.picData, kOrigin, QStringLiteral("00A3"), 4));
+               driver::key(f.picData, driver::Key::Right);
+               EXPECT_TRUE(shows(f.picData, kOrigin, std::string("00A3"), 4));
            });
 }
 
@@ -178,8 +176,8 @@ TEST_F(EepromWrite, WriteReReadsAllSixtyFourWordsIntoBothHalves)
            [](frmEepWr& f)
            {
                clickDigit(f.picData, kOrigin, 1);
-               QTest::keyClicks(f.picData, QStringLiteral("c0de"));
-               QTest::mouseClick(f.btnWrite, Qt::LeftButton);
+               driver::type(f.picData, std::string("c0de"));
+               driver::click(f.btnWrite);
            });
     EXPECT_EQ(lib().callsTo("OrvelWriteEep"), (Calls{{"OrvelWriteEep", {2, 0x21, 0xC0DE}}}));
     const auto reads = lib().callsTo("OrvelReadEep");
@@ -188,14 +186,14 @@ TEST_F(EepromWrite, WriteReReadsAllSixtyFourWordsIntoBothHalves)
         EXPECT_EQ(reads[64 + a], (LibCall{"OrvelReadEep", {2, a}}));
     EXPECT_EQ(app().eepData[2], 0xDE);
     EXPECT_EQ(app().eepData[3], 0xC0);
-    EXPECT_EQ(app().dumpRows[0], QStringLiteral("01 01 0B AD"));
-    EXPECT_EQ(app().dumpRows[2], QStringLiteral("00 A3 04 04"));
-    EXPECT_EQ(app().dumpRows[15], QStringLiteral("F0 0D 1E 1E"));
-    EXPECT_EQ(app().dumpRows2[0], QStringLiteral("C0 DE 1F 20"));
-    EXPECT_EQ(app().dumpRows2[15], QStringLiteral("BE EF 3E 3E"));
-    EXPECT_EQ(w.statusText(), QStringLiteral("EEPROM読み込み成功"));
-    EXPECT_TRUE(w.lbloffset->text().isEmpty());
-    EXPECT_TRUE(w.lbldata->text().isEmpty());
+    EXPECT_EQ(app().dumpRows[0], std::string("01 01 0B AD"));
+    EXPECT_EQ(app().dumpRows[2], std::string("00 A3 04 04"));
+    EXPECT_EQ(app().dumpRows[15], std::string("F0 0D 1E 1E"));
+    EXPECT_EQ(app().dumpRows2[0], std::string("C0 DE 1F 20"));
+    EXPECT_EQ(app().dumpRows2[15], std::string("BE EF 3E 3E"));
+    EXPECT_EQ(w.statusText(), std::string("EEPROM読み込み成功"));
+    EXPECT_TRUE(w.lbloffset->text().empty());
+    EXPECT_TRUE(w.lbldata->text().empty());
     EXPECT_TRUE(dialogIsGone());
 }
 
@@ -205,19 +203,19 @@ TEST_F(EepromWrite, EarlierReReadFailureIsNotCoveredBySuccessAndKeepsThatWord)
     lib().failWhere("OrvelReadEep", [](const LibCall& c) { return c.args.at(1) == 10; });
     lib().outOnFailure("OrvelReadEep", 0x7E7E);
     lib().eep[2][10] = 0x1234;
-    onWord(5, [](frmEepWr& f) { QTest::mouseClick(f.btnWrite, Qt::LeftButton); });
+    onWord(5, [](frmEepWr& f) { driver::click(f.btnWrite); });
     EXPECT_EQ(app().regData[20], 0x0A);
     EXPECT_EQ(app().regData[21], 0x0A);
     EXPECT_EQ(lib().count("OrvelReadEep"), 64 + 64);
-    EXPECT_EQ(w.statusText(), QStringLiteral("EEPROM読み込み失敗"));
+    EXPECT_EQ(w.statusText(), std::string("EEPROM読み込み失敗"));
 }
 
 TEST_F(EepromWrite, FailedWriteIsReportedAsAFailure)
 {
     Tavrinmain& w = startOnEepromDump();
     lib().setStatus("OrvelWriteEep", 0);
-    onWord(5, [](frmEepWr& f) { QTest::mouseClick(f.btnWrite, Qt::LeftButton); });
-    EXPECT_EQ(w.statusText(), QStringLiteral("EEPROM書き込み失敗"));
+    onWord(5, [](frmEepWr& f) { driver::click(f.btnWrite); });
+    EXPECT_EQ(w.statusText(), std::string("EEPROM書き込み失敗"));
     EXPECT_EQ(lib().count("OrvelReadEep"), 64 + 64);
     EXPECT_TRUE(dialogIsGone());
 }
@@ -225,27 +223,26 @@ TEST_F(EepromWrite, FailedWriteIsReportedAsAFailure)
 TEST_F(EepromWrite, CancelLeavesTheEepromTheDumpAndTheStatusAlone)
 {
     Tavrinmain& w = startOnEepromDump();
-    QTest::mouseClick(w.picDump, Qt::LeftButton, {},
-                      atTwips(w.picDump, 3.5 * app().cellWidth, 3.5 * app().cellHeight));
+    driver::click(w.picDump, 3.5 * app().cellWidth, 3.5 * app().cellHeight);
     const size_t calls = lib().calls.size();
-    const QImage dump = w.picDump->image();
-    const QImage dump2 = w.picDump2->image();
+    const ui::Picture dump = w.picDump->picture();
+    const ui::Picture dump2 = w.picDump2->picture();
     const auto regData = app().regData;
     const auto eepData = app().eepData;
     onWord(5,
            [](frmEepWr& f)
            {
                clickDigit(f.picData, kOrigin, 1);
-               QTest::keyClicks(f.picData, QStringLiteral("ffff"));
-               QTest::mouseClick(f.btnCansel, Qt::LeftButton);
+               driver::type(f.picData, std::string("ffff"));
+               driver::click(f.btnCansel);
            });
     EXPECT_EQ(lib().calls.size(), calls);
-    EXPECT_EQ(w.picDump->image(), dump);
-    EXPECT_EQ(w.picDump2->image(), dump2);
+    EXPECT_EQ(w.picDump->picture(), dump);
+    EXPECT_EQ(w.picDump2->picture(), dump2);
     EXPECT_EQ(app().regData, regData);
     EXPECT_EQ(app().eepData, eepData);
-    EXPECT_EQ(w.statusText(), QStringLiteral("EEPROM読み込み成功"));
-    EXPECT_EQ(w.lbldata->text(), QStringLiteral("00A3"));
+    EXPECT_EQ(w.statusText(), std::string("EEPROM読み込み成功"));
+    EXPECT_EQ(w.lbldata->text(), std::string("00A3"));
 }
 
 TEST_F(EepromWrite, SecondHalfOpensFromItsOwnBox)
@@ -255,9 +252,9 @@ TEST_F(EepromWrite, SecondHalfOpensFromItsOwnBox)
     onWord(0x3E,
            [](frmEepWr& f)
            {
-               EXPECT_TRUE(shows(f.picAdr, 300, QStringLiteral("3E"), 0));
-               EXPECT_TRUE(shows(f.picData, kOrigin, QStringLiteral("3E3E"), 0));
-               f.close();
+               EXPECT_TRUE(shows(f.picAdr, 300, std::string("3E"), 0));
+               EXPECT_TRUE(shows(f.picData, kOrigin, std::string("3E3E"), 0));
+               driver::closeBox(f.form());
            });
 }
 
@@ -271,8 +268,8 @@ TEST_F(EepromLaunch, SecondBoxOpensNothingOutsideTheEepromDump)
     clickChip(1);
     ASSERT_EQ(app().dumpKind, 0);
     const size_t calls = lib().calls.size();
-    whenOpen<WriteDialog>([](WriteDialog& f) { f.close(); });
-    emit Tavrinmain::instance().picDump2->dblClick();
+    whenOpen<WriteDialog>([](WriteDialog& f) { driver::closeBox(f.form()); });
+    Tavrinmain::instance().picDump2->onDblClick();
     EXPECT_FALSE(opened());
     EXPECT_EQ(lib().calls.size(), calls);
 }

@@ -1,13 +1,8 @@
 #include "IoPanelTesting.h"
 
 #include "Module2.h"
-#include "PictureBox.h"
 #include "frmIntrStat.h"
 
-#include <QFontInfo>
-#include <QLabel>
-#include <QPushButton>
-#include <QTest>
 #include <optional>
 
 namespace
@@ -17,7 +12,7 @@ using Record = std::array<uint8_t, 14>;
 
 struct Shown
 {
-    QString han, irq, num, pls, next;
+    std::string han, irq, num, pls, next;
     bool operator==(const Shown&) const = default;
 };
 
@@ -28,8 +23,7 @@ Shown shownBy(const frmIntrStat& f)
 
 std::ostream& operator<<(std::ostream& os, const Shown& s)
 {
-    return os << s.han.toStdString() << " irq " << s.irq.toStdString() << " num " << s.num.toStdString()
-              << " pls " << s.pls.toStdString() << " next " << s.next.toStdString();
+    return os << s.han << " irq " << s.irq << " num " << s.num << " pls " << s.pls << " next " << s.next;
 }
 
 }  // namespace
@@ -48,33 +42,33 @@ protected:
 
 TEST_F(IntrStatRecord, HandleIsEightHexDigitsMostSignificantByteFirst)
 {
-    EXPECT_EQ(load({0x78, 0x56, 0x34, 0x12}).han, QStringLiteral("0x12345678"));
-    EXPECT_EQ(load({0x0A, 0x00, 0x00, 0x00}).han, QStringLiteral("0x0000000A"));
-    EXPECT_EQ(load({0xFE, 0xDC, 0xBA, 0x98}).han, QStringLiteral("0x98BADCFE"));
+    EXPECT_EQ(load({0x78, 0x56, 0x34, 0x12}).han, std::string("0x12345678"));
+    EXPECT_EQ(load({0x0A, 0x00, 0x00, 0x00}).han, std::string("0x0000000A"));
+    EXPECT_EQ(load({0xFE, 0xDC, 0xBA, 0x98}).han, std::string("0x98BADCFE"));
 }
 
 TEST_F(IntrStatRecord, SixteenBitFieldsReadLowByteFirstInDecimal)
 {
     const Shown s = load({0, 0, 0, 0, 0x0B, 0x00, 0xFF, 0xFF, 0x64, 0x00});
-    EXPECT_EQ(s.irq, QStringLiteral("11"));
-    EXPECT_EQ(s.num, QStringLiteral("65535"));
-    EXPECT_EQ(s.pls, QStringLiteral("100"));
+    EXPECT_EQ(s.irq, std::string("11"));
+    EXPECT_EQ(s.num, std::string("65535"));
+    EXPECT_EQ(s.pls, std::string("100"));
     const Shown high = load({0, 0, 0, 0, 0x00, 0x01, 0x01, 0x02, 0x34, 0x12});
-    EXPECT_EQ(high.irq, QStringLiteral("256"));
-    EXPECT_EQ(high.num, QStringLiteral("513"));
-    EXPECT_EQ(high.pls, QStringLiteral("4660"));
+    EXPECT_EQ(high.irq, std::string("256"));
+    EXPECT_EQ(high.num, std::string("513"));
+    EXPECT_EQ(high.pls, std::string("4660"));
 }
 
 TEST_F(IntrStatRecord, NextTargetIsTwentyFourBitsAndTheLastByteIsIgnored)
 {
     Record r{};
     r[12] = 0x01;
-    EXPECT_EQ(load(r).next, QStringLiteral("65536"));
+    EXPECT_EQ(load(r).next, std::string("65536"));
     r[10] = 0x01;
     r[11] = 0x02;
     r[12] = 0x03;
     const Shown without = load(r);
-    EXPECT_EQ(without.next, QStringLiteral("197121"));
+    EXPECT_EQ(without.next, std::string("197121"));
     r[13] = 0xFF;
     EXPECT_EQ(load(r), without);
 }
@@ -90,30 +84,28 @@ TEST_F(IntrStatRecord, CallsStatusIsIgnoredAndAnUnfilledRecordShowsZeros)
 TEST_F(IntrStatRecord, PanelsAndLabelsAreThoseOfTheForm)
 {
     frmIntrStat form;
-    EXPECT_EQ(form.windowTitle(), QStringLiteral("割り込み状態"));
-    EXPECT_EQ(form.Label1->text(), QStringLiteral("割り込みハンドル"));
-    EXPECT_EQ(form.Label4->text(), QStringLiteral("割り込み発生回数"));
-    EXPECT_EQ(form.Label2->text(), QStringLiteral("ＩＲＱ番号"));
-    EXPECT_EQ(form.Label3->text(), QStringLiteral("割り込み発生パルス数"));
-    EXPECT_EQ(form.Label5->text(), QStringLiteral("次ぎのカウンタ\nターゲット値"));
-    EXPECT_EQ(form.btnOK->text(), QStringLiteral("OK"));
+    EXPECT_EQ(form.form().caption(), std::string("割り込み状態"));
+    EXPECT_EQ(form.Label1->text(), std::string("割り込みハンドル"));
+    EXPECT_EQ(form.Label4->text(), std::string("割り込み発生回数"));
+    EXPECT_EQ(form.Label2->text(), std::string("ＩＲＱ番号"));
+    EXPECT_EQ(form.Label3->text(), std::string("割り込み発生パルス数"));
+    EXPECT_EQ(form.Label5->text(), std::string("次ぎのカウンタ\nターゲット値"));
+    EXPECT_EQ(form.btnOK->text(), std::string("OK"));
     // Each value sits in its own panel, beside its title.
-    const std::pair<QLabel*, PictureBox*> placed[] = {{form.lblHan, form.Picture1},
-                                                      {form.lblNum, form.Picture2},
-                                                      {form.lblIrq, form.Picture3},
-                                                      {form.lblPls, form.Picture4},
-                                                      {form.lblNext, form.Picture5}};
+    using driver::Rect;
+    const auto px = [&](int twips) { return driver::px(form.form(), twips); };
+    const std::pair<ui::Label*, ui::PictureBox*> placed[] = {{form.lblHan, form.Picture1},
+                                                             {form.lblNum, form.Picture2},
+                                                             {form.lblIrq, form.Picture3},
+                                                             {form.lblPls, form.Picture4},
+                                                             {form.lblNext, form.Picture5}};
     for (const auto& [value, panel] : placed)
     {
-        EXPECT_EQ(value->parentWidget(), panel) << value->objectName().toStdString();
-        EXPECT_DOUBLE_EQ(value->font().pointSizeF(), 11.25);
-        const QFontMetricsF fm(value->font());
-        EXPECT_DOUBLE_EQ(fm.horizontalAdvance(QStringLiteral("1")),
-                         fm.horizontalAdvance(QStringLiteral("F")));
-        EXPECT_EQ(panel->grab().toImage().pixel(2, 2) & 0xFFFFFF, kWhite);
+        const Rect p = driver::inClient(form.form(), panel), v = driver::inClient(form.form(), value);
+        EXPECT_EQ(v.left - p.left, px(2160));
+        EXPECT_GE(v.top, p.top);
+        EXPECT_LE(v.top + v.height, p.top + p.height);
     }
-    // The two-line title is not cut off.
-    EXPECT_GE(form.Label5->height(), 2 * QFontMetrics(form.Label5->font()).height());
 }
 
 // Opening from the main window.
@@ -124,21 +116,21 @@ protected:
     std::optional<Shown> pressStatus()
     {
         std::optional<Shown> shown;
-        ModalWatch watch(QMessageBox::Ok,
-                         [&](QWidget* m)
+        ModalWatch watch(ui::Answer::Ok,
+                         [&](driver::Modal& m)
                          {
-                             auto* form = qobject_cast<frmIntrStat*>(m);
+                             auto* form = ownerOf<frmIntrStat>(m);
                              if (!form)
                                  return;
                              shown = shownBy(*form);
-                             owner = form->parentWidget();
-                             saveShot(form, "interrupt-status");
-                             QTest::mouseClick(form->btnOK, Qt::LeftButton);
+                             owner = driver::parentOf(form->form());
+                             saveShot(form->form(), "interrupt-status");
+                             driver::click(form->btnOK);
                          });
-        QTest::mouseClick(w->btnIntSts, Qt::LeftButton);
+        driver::click(w->btnIntSts);
         return shown;
     }
-    QWidget* owner = nullptr;
+    const ui::Form* owner = nullptr;
 };
 
 TEST_F(IntrStatDialog, OpensWithoutOwnerWhileAnInterruptIsOpenAndReadsEachTime)
@@ -153,12 +145,12 @@ TEST_F(IntrStatDialog, OpensWithoutOwnerWhileAnInterruptIsOpenAndReadsEachTime)
     EXPECT_EQ(*first, (Shown{"0x00000002", "11", "3", "100", "300"}));
     EXPECT_EQ(owner, nullptr);
     EXPECT_EQ(lib().calls, (std::vector<LibCall>{{"TavrinReadIntrStat", {}}}));
-    EXPECT_EQ(QApplication::activeModalWidget(), nullptr);
+    EXPECT_TRUE(driver::noDialogOpen());
 
     lib().intrRecord[6] = 0x04;
     const std::optional<Shown> second = pressStatus();
     ASSERT_TRUE(second);
-    EXPECT_EQ(second->num, QStringLiteral("4"));
+    EXPECT_EQ(second->num, std::string("4"));
     EXPECT_EQ(lib().count("TavrinReadIntrStat"), 2);
 }
 

@@ -1,8 +1,6 @@
 #include "WriteDialogTesting.h"
 #include "frmModeWr.h"
 
-#include <QAction>
-
 using Calls = std::vector<LibCall>;
 
 namespace
@@ -25,7 +23,7 @@ protected:
         lib().mode[2][0x3C] = 0x11223344;
         Tavrinmain& w = startProgram();
         clickChip(1);
-        w.menuR_Mode->trigger();
+        driver::chooseMenu(w.menuR_Mode);
         EXPECT_EQ(app().dumpKind, 1);
         return w;
     }
@@ -36,10 +34,10 @@ protected:
             [digits, shot](frmModeWr& f)
             {
                 clickDigit(f.picData, kOrigin, 1);
-                QTest::keyClicks(f.picData, QString::fromLatin1(digits));
+                driver::type(f.picData, std::string(digits));
                 if (shot)
-                    saveShot(&f, shot);
-                QTest::mouseClick(f.btnWrite, Qt::LeftButton);
+                    saveShot(f.form(), shot);
+                driver::click(f.btnWrite);
             });
         doubleClickByte(offset);
         EXPECT_TRUE(opened());
@@ -52,16 +50,16 @@ TEST_F(ModeWrite, OpensFromTheModeDumpWithItsCaptionAndFocusOnTheAddress)
     whenOpen<frmModeWr>(
         [](frmModeWr& f)
         {
-            EXPECT_EQ(f.windowTitle(), QStringLiteral("モードレジスタ書き込み"));
-            EXPECT_EQ(f.size(), QSize(twipsToPx(&f, 3900), twipsToPx(&f, 1170)));
-            EXPECT_EQ(f.picData->geometry(),
-                      QRect(twipsToPx(&f, 2880), twipsToPx(&f, 120), twipsToPx(&f, 855), twipsToPx(&f, 495)));
-            EXPECT_TRUE(shows(f.picAdr, kOrigin, QStringLiteral("3E"), 0));
-            EXPECT_TRUE(shows(f.picData, kOrigin, QStringLiteral("22"), 0));
+            EXPECT_EQ(f.form().caption(), std::string("モードレジスタ書き込み"));
+            const auto px = [&](int twips) { return driver::px(f.form(), twips); };
+            EXPECT_EQ(driver::clientRect(f.form()), (driver::Rect{0, 0, px(3900), px(1170)}));
+            EXPECT_EQ(driver::geometry(f.picData), (driver::Rect{px(2880), px(120), px(855), px(495)}));
+            EXPECT_TRUE(shows(f.picAdr, kOrigin, std::string("3E"), 0));
+            EXPECT_TRUE(shows(f.picData, kOrigin, std::string("22"), 0));
             // Tab indices: Label1, Label2, picAdr, picData, btnWrite, btnCansel.
-            EXPECT_EQ(tabStops(&f, 4),
-                      (QList<QWidget*>{f.picAdr, f.picData, f.btnWrite, f.btnCansel, f.picAdr}));
-            QTest::mouseClick(f.btnCansel, Qt::LeftButton);
+            EXPECT_EQ(tabStops(f.form(), 4), (std::vector<const ui::Control*>{f.picAdr, f.picData, f.btnWrite,
+                                                                              f.btnCansel, f.picAdr}));
+            driver::click(f.btnCansel);
         });
     doubleClickByte(0x3E);
     EXPECT_TRUE(opened());
@@ -81,11 +79,11 @@ TEST_F(ModeWrite, ThirdByteOfTheLastRegisterGoesToBitsTwentyThreeToSixteen)
     EXPECT_EQ(reads[16], (LibCall{"OrvelReadModeReg", {2, 0x3C}}));
     for (int i = 0; i <= 15; ++i)
         EXPECT_EQ(reads[17 + i], (LibCall{"OrvelReadModeReg", {2, 4 * i}}));
-    EXPECT_EQ(app().dumpRows[15], QStringLiteral("11 5A 33 44"));
-    EXPECT_EQ(app().dumpRows[2], QStringLiteral("0B AD F0 0D"));
-    EXPECT_EQ(w.statusText(), QStringLiteral("モードレジスタ書き込み成功"));
-    EXPECT_TRUE(w.lbloffset->text().isEmpty());
-    EXPECT_TRUE(w.lbldata->text().isEmpty());
+    EXPECT_EQ(app().dumpRows[15], std::string("11 5A 33 44"));
+    EXPECT_EQ(app().dumpRows[2], std::string("0B AD F0 0D"));
+    EXPECT_EQ(w.statusText(), std::string("モードレジスタ書き込み成功"));
+    EXPECT_TRUE(w.lbloffset->text().empty());
+    EXPECT_TRUE(w.lbldata->text().empty());
     EXPECT_TRUE(dialogIsGone());
 }
 
@@ -109,8 +107,8 @@ TEST_F(ModeWrite, FailedWriteIsReportedAsAFailure)
     Tavrinmain& w = startOnModeDump();
     lib().setStatus("OrvelWriteModeReg", 0);
     writeByte(0x3E, "5a");
-    EXPECT_EQ(w.statusText(), QStringLiteral("モードレジスタ書き込み失敗"));
-    EXPECT_EQ(app().dumpRows[15], QStringLiteral("11 22 33 44"));
+    EXPECT_EQ(w.statusText(), std::string("モードレジスタ書き込み失敗"));
+    EXPECT_EQ(app().dumpRows[15], std::string("11 22 33 44"));
     EXPECT_TRUE(dialogIsGone());
 }
 
@@ -121,9 +119,9 @@ TEST_F(ModeWrite, FailedReReadKeepsThatRegistersBytesAndItsTextStays)
     lib().outOnFailure("OrvelReadModeReg", 0x7E7E7E7E);
     lib().mode[2][0x20] = 0x12345678;
     writeByte(0x3E, "5a");
-    EXPECT_EQ(app().dumpRows[8], QStringLiteral("90 90 90 90"));
-    EXPECT_EQ(app().dumpRows[15], QStringLiteral("11 5A 33 44"));
-    EXPECT_EQ(w.statusText(), QStringLiteral("モードレジスタ読み込み失敗"));
+    EXPECT_EQ(app().dumpRows[8], std::string("90 90 90 90"));
+    EXPECT_EQ(app().dumpRows[15], std::string("11 5A 33 44"));
+    EXPECT_EQ(w.statusText(), std::string("モードレジスタ読み込み失敗"));
 }
 
 // The other three bytes come from the chip as it is now, read just before the
@@ -142,32 +140,31 @@ TEST_F(ModeWrite, WriteReadsItsRegisterFromTheChipFirstAndWritesNothingWhenThatF
     lib().failCall("OrvelReadModeReg", 0);
     writeByte(0x3E, "12");
     EXPECT_EQ(lib().calls, (Calls{{"OrvelReadModeReg", {2, 0x3C}}}));
-    EXPECT_EQ(w.statusText(), QStringLiteral("モードレジスタ書き込み失敗"));
-    EXPECT_TRUE(w.lbloffset->text().isEmpty());
-    EXPECT_TRUE(w.lbldata->text().isEmpty());
+    EXPECT_EQ(w.statusText(), std::string("モードレジスタ書き込み失敗"));
+    EXPECT_TRUE(w.lbloffset->text().empty());
+    EXPECT_TRUE(w.lbldata->text().empty());
     EXPECT_TRUE(dialogIsGone());
 }
 
 TEST_F(ModeWrite, CancelChangesNothing)
 {
     Tavrinmain& w = startOnModeDump();
-    QTest::mouseClick(w.picDump, Qt::LeftButton, {},
-                      atTwips(w.picDump, 6.5 * app().cellWidth, 16.5 * app().cellHeight));
+    driver::click(w.picDump, 6.5 * app().cellWidth, 16.5 * app().cellHeight);
     const size_t calls = lib().calls.size();
     const std::array<uint8_t, 68> regData = app().regData;
-    const QImage dump = w.picDump->image();
-    const QString status = w.statusText();
+    const ui::Picture dump = w.picDump->picture();
+    const std::string status = w.statusText();
     whenOpen<frmModeWr>(
         [](frmModeWr& f)
         {
-            QTest::keyClicks(f.picData, QStringLiteral("99"));
-            QTest::mouseClick(f.btnCansel, Qt::LeftButton);
+            driver::type(f.picData, std::string("99"));
+            driver::click(f.btnCansel);
         });
     doubleClickByte(0x3E);
     EXPECT_TRUE(opened());
     EXPECT_EQ(lib().calls.size(), calls);
     EXPECT_EQ(app().regData, regData);
-    EXPECT_EQ(w.picDump->image(), dump);
-    EXPECT_EQ(w.lbloffset->text(), QStringLiteral("3E"));
+    EXPECT_EQ(w.picDump->picture(), dump);
+    EXPECT_EQ(w.lbloffset->text(), std::string("3E"));
     EXPECT_EQ(w.statusText(), status);
 }

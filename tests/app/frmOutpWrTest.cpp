@@ -9,22 +9,19 @@ namespace
 constexpr double kOrigin = 300;
 
 // What the output port readout shows for `text`: printed from (500, 50).
-QImage readoutPicture(const PictureBox* like, const QString& text)
+ui::Picture readoutPicture(const PictureBox* like, const std::string& text)
 {
-    PictureBox ref;
-    ref.setFont(like->font());
-    ref.resize(like->size());
-    ref.Cls();
-    ref.setForeColor(kWhite);
-    ref.PSet(500, 50);
-    ref.setForeColor(kBlack);
-    ref.Print(text);
-    return ref.image();
+    const std::unique_ptr<ui::PictureBox> ref = driver::scratchLike(like);
+    ref->setForeColor(kWhite);
+    ref->PSet(500, 50);
+    ref->setForeColor(kBlack);
+    ref->Print(text);
+    return ref->picture();
 }
 
 // Keys go where the keyboard focus is, as when the user types.
-void type(const QString& keys) { QTest::keyClicks(QApplication::focusWidget(), keys); }
-void press(Qt::Key key) { QTest::keyClick(QApplication::focusWidget(), key); }
+void type(const std::string& keys) { driver::typeToFocus(keys); }
+void press(driver::Key key) { driver::keyToFocus(key); }
 
 }  // namespace
 
@@ -38,14 +35,14 @@ protected:
         clickChip(1);
         app().outpValue = 0x3C;
         w.picOutp->Cls();
-        w.picOutp->Print(QStringLiteral("old"));
+        w.picOutp->Print(std::string("old"));
         return w;
     }
 
     void onDialog(std::function<void(frmOutpWr&)> action)
     {
         whenOpen<frmOutpWr>(action);
-        QTest::mouseDClick(Tavrinmain::instance().picOutp, Qt::LeftButton);
+        driver::doubleClick(Tavrinmain::instance().picOutp);
         EXPECT_TRUE(opened());
     }
 };
@@ -56,20 +53,21 @@ TEST_F(OutputWrite, OpensOnTheLastPortValueWithTheFieldFocusedAndNoBox)
     onDialog(
         [](frmOutpWr& f)
         {
-            auto px = [&](int twips) { return twipsToPx(&f, twips); };
-            EXPECT_EQ(f.windowTitle(), QStringLiteral("出力ポート書き込み"));
-            EXPECT_EQ(f.parentWidget(), nullptr);
-            EXPECT_EQ(f.size(), QSize(px(2640), px(1170)));
-            EXPECT_EQ(f.Label2->geometry(), QRect(px(480), px(240), px(615), px(255)));
-            EXPECT_EQ(f.picData->geometry(), QRect(px(1440), px(120), px(855), px(495)));
-            EXPECT_EQ(f.btnWrite->geometry(), QRect(px(120), px(720), px(1095), px(375)));
-            EXPECT_EQ(f.btnCansel->geometry(), QRect(px(1440), px(720), px(1095), px(375)));
+            auto px = [&](int twips) { return driver::px(f.form(), twips); };
+            EXPECT_EQ(f.form().caption(), std::string("出力ポート書き込み"));
+            EXPECT_EQ(driver::parentOf(f.form()), nullptr);
+            EXPECT_EQ(driver::clientRect(f.form()), (driver::Rect{0, 0, px(2640), px(1170)}));
+            EXPECT_EQ(driver::geometry(f.Label2), (driver::Rect{px(480), px(240), px(615), px(255)}));
+            EXPECT_EQ(driver::geometry(f.picData), (driver::Rect{px(1440), px(120), px(855), px(495)}));
+            EXPECT_EQ(driver::geometry(f.btnWrite), (driver::Rect{px(120), px(720), px(1095), px(375)}));
+            EXPECT_EQ(driver::geometry(f.btnCansel), (driver::Rect{px(1440), px(720), px(1095), px(375)}));
             EXPECT_EQ(f.Label1, nullptr);
             EXPECT_EQ(f.picAdr, nullptr);
-            EXPECT_TRUE(shows(f.picData, kOrigin, QStringLiteral("3C"), 0));
-            EXPECT_EQ(QApplication::focusWidget(), f.picData);
-            EXPECT_EQ(tabStops(&f, 3), (QList<QWidget*>{f.picData, f.btnCansel, f.btnWrite, f.picData}));
-            QTest::mouseClick(f.btnCansel, Qt::LeftButton);
+            EXPECT_TRUE(shows(f.picData, kOrigin, std::string("3C"), 0));
+            EXPECT_EQ(driver::focusedControl(), f.picData);
+            EXPECT_EQ(tabStops(f.form(), 3),
+                      (std::vector<const ui::Control*>{f.picData, f.btnCansel, f.btnWrite, f.picData}));
+            driver::click(f.btnCansel);
         });
     EXPECT_TRUE(dialogIsGone());
 }
@@ -77,7 +75,7 @@ TEST_F(OutputWrite, OpensOnTheLastPortValueWithTheFieldFocusedAndNoBox)
 TEST_F(OutputWrite, OpenedBeforeAnyReadShowsZero)
 {
     startProgram();
-    onDialog([](frmOutpWr& f) { EXPECT_TRUE(shows(f.picData, kOrigin, QStringLiteral("00"), 0)); });
+    onDialog([](frmOutpWr& f) { EXPECT_TRUE(shows(f.picData, kOrigin, std::string("00"), 0)); });
 }
 
 TEST_F(OutputWrite, TypingAtOnceSelectsTheRightDigitThenReplacesIt)
@@ -86,10 +84,10 @@ TEST_F(OutputWrite, TypingAtOnceSelectsTheRightDigitThenReplacesIt)
     onDialog(
         [](frmOutpWr& f)
         {
-            type(QStringLiteral("a"));
-            EXPECT_TRUE(shows(f.picData, kOrigin, QStringLiteral("3C"), 2));
-            type(QStringLiteral("a"));
-            EXPECT_TRUE(shows(f.picData, kOrigin, QStringLiteral("3A"), 2));
+            type(std::string("a"));
+            EXPECT_TRUE(shows(f.picData, kOrigin, std::string("3C"), 2));
+            type(std::string("a"));
+            EXPECT_TRUE(shows(f.picData, kOrigin, std::string("3A"), 2));
         });
 }
 
@@ -99,23 +97,23 @@ TEST_F(OutputWrite, SuccessfulWriteStoresTheValueAndReprintsTheReadout)
     onDialog(
         [](frmOutpWr&)
         {
-            type(QStringLiteral("aa"));
-            press(Qt::Key_Tab);
-            press(Qt::Key_Tab);
-            press(Qt::Key_Space);
+            type(std::string("aa"));
+            press(driver::Key::Tab);
+            press(driver::Key::Tab);
+            press(driver::Key::Space);
         });
     EXPECT_EQ(lib().callsTo("TavrinWriteOutport"), (Calls{{"TavrinWriteOutport", {2, 0x3A}}}));
     EXPECT_EQ(lib().count("TavrinReadOutport"), 0);
-    EXPECT_EQ(w.statusText(), QStringLiteral("出力ポート書き込み成功"));
+    EXPECT_EQ(w.statusText(), std::string("出力ポート書き込み成功"));
     EXPECT_EQ(app().outpValue, 0x3A);
-    EXPECT_EQ(w.picOutp->image(), readoutPicture(w.picOutp, QStringLiteral("3A")));
+    EXPECT_EQ(w.picOutp->picture(), readoutPicture(w.picOutp, std::string("3A")));
     EXPECT_TRUE(dialogIsGone());
 
     onDialog(
         [](frmOutpWr& f)
         {
-            EXPECT_TRUE(shows(f.picData, kOrigin, QStringLiteral("3A"), 0));
-            f.close();
+            EXPECT_TRUE(shows(f.picData, kOrigin, std::string("3A"), 0));
+            driver::closeBox(f.form());
         });
 }
 
@@ -123,24 +121,24 @@ TEST_F(OutputWrite, FailedWriteLeavesTheReadoutAndTheValue)
 {
     Tavrinmain& w = startWithPortAt3C();
     lib().setStatus("TavrinWriteOutport", 0);
-    const QImage readout = w.picOutp->image();
+    const ui::Picture readout = w.picOutp->picture();
     onDialog(
         [](frmOutpWr& f)
         {
-            type(QStringLiteral("77"));
-            QTest::mouseClick(f.btnWrite, Qt::LeftButton);
+            type(std::string("77"));
+            driver::click(f.btnWrite);
         });
     EXPECT_EQ(lib().count("TavrinWriteOutport"), 1);
-    EXPECT_EQ(w.statusText(), QStringLiteral("出力ポート書き込み失敗"));
+    EXPECT_EQ(w.statusText(), std::string("出力ポート書き込み失敗"));
     EXPECT_EQ(app().outpValue, 0x3C);
-    EXPECT_EQ(w.picOutp->image(), readout);
+    EXPECT_EQ(w.picOutp->picture(), readout);
     EXPECT_TRUE(dialogIsGone());
 
     onDialog(
         [](frmOutpWr& f)
         {
-            EXPECT_TRUE(shows(f.picData, kOrigin, QStringLiteral("3C"), 0));
-            f.close();
+            EXPECT_TRUE(shows(f.picData, kOrigin, std::string("3C"), 0));
+            driver::closeBox(f.form());
         });
 }
 
@@ -150,16 +148,16 @@ TEST_F(OutputWrite, UpOrDownBeforeAnyDigitIsChosenOnlySelectsTheLeftDigit)
     onDialog(
         [](frmOutpWr& f)
         {
-            press(Qt::Key_Down);
-            EXPECT_TRUE(shows(f.picData, kOrigin, QStringLiteral("3C"), 1));
+            press(driver::Key::Down);
+            EXPECT_TRUE(shows(f.picData, kOrigin, std::string("3C"), 1));
         });
     onDialog(
         [](frmOutpWr& f)
         {
-            press(Qt::Key_Up);
-            EXPECT_TRUE(shows(f.picData, kOrigin, QStringLiteral("3C"), 1));
-            press(Qt::Key_Up);
-            EXPECT_TRUE(shows(f.picData, kOrigin, QStringLiteral("4C"), 1));
+            press(driver::Key::Up);
+            EXPECT_TRUE(shows(f.picData, kOrigin, std::string("3C"), 1));
+            press(driver::Key::Up);
+            EXPECT_TRUE(shows(f.picData, kOrigin, std::string("4C"), 1));
         });
 }
 
@@ -167,16 +165,16 @@ TEST_F(OutputWrite, CancelChangesNothing)
 {
     Tavrinmain& w = startWithPortAt3C();
     const size_t calls = lib().calls.size();
-    const QImage readout = w.picOutp->image();
-    const QString status = w.statusText();
+    const ui::Picture readout = w.picOutp->picture();
+    const std::string status = w.statusText();
     onDialog(
         [](frmOutpWr& f)
         {
-            type(QStringLiteral("12"));
-            QTest::mouseClick(f.btnCansel, Qt::LeftButton);
+            type(std::string("12"));
+            driver::click(f.btnCansel);
         });
     EXPECT_EQ(lib().calls.size(), calls);
     EXPECT_EQ(app().outpValue, 0x3C);
-    EXPECT_EQ(w.picOutp->image(), readout);
+    EXPECT_EQ(w.picOutp->picture(), readout);
     EXPECT_EQ(w.statusText(), status);
 }

@@ -1,12 +1,9 @@
 #include "WriteDialogTesting.h"
+#include "devctl/Loader.h"
 #include "devctl/Module1.h"
 #include "frmConWr.h"
 #include "frmEepWr.h"
 #include "frmOutpWr.h"
-
-#include <QAction>
-#include <QLibrary>
-#include <QTabBar>
 
 // The user's whole road from the chip list to a written byte, against the
 // simulated board library bound by name as the program binds it.
@@ -32,7 +29,9 @@ protected:
     static void simReset()
     {
         using ResetFn = void (*)();
-        auto reset = reinterpret_cast<ResetFn>(QLibrary::resolve(QStringLiteral("lumbra"), "LumbraSimReset"));
+        std::string error;
+        auto reset = reinterpret_cast<ResetFn>(
+            Module1::loader::symbol(Module1::loader::open("lumbra", error), "LumbraSimReset"));
         ASSERT_NE(reset, nullptr);
         reset();
     }
@@ -42,26 +41,26 @@ TEST_F(WriteRoad, InterruptLineWrittenFromTheDumpShowsInTheReReadDump)
 {
     Tavrinmain& w = startProgram();
     clickChip(1);
-    ASSERT_EQ(w.statusText(), QStringLiteral("コンフィグレジスタ読み込み成功"));
+    ASSERT_EQ(w.statusText(), std::string("コンフィグレジスタ読み込み成功"));
     // Pin INTA, line 10 for the second board.
-    ASSERT_EQ(app().dumpRows[15], QStringLiteral("00 00 01 0A"));
+    ASSERT_EQ(app().dumpRows[15], std::string("00 00 01 0A"));
 
     whenOpen<frmConWr>(
         [](frmConWr& f)
         {
-            EXPECT_TRUE(shows(f.picAdr, 300, QStringLiteral("3C"), 0));
+            EXPECT_TRUE(shows(f.picAdr, 300, std::string("3C"), 0));
             clickDigit(f.picData, 300, 1);
-            QTest::keyClicks(f.picData, QStringLiteral("2b"));
-            saveShot(&f, "frmConWr");
-            QTest::mouseClick(f.btnWrite, Qt::LeftButton);
+            driver::type(f.picData, std::string("2b"));
+            saveShot(f.form(), "frmConWr");
+            driver::click(f.btnWrite);
         });
     doubleClickByte(0x3C);
     ASSERT_TRUE(opened());
 
-    EXPECT_EQ(w.statusText(), QStringLiteral("コンフィグレジスタ書き込み成功"));
-    EXPECT_EQ(app().dumpRows[15], QStringLiteral("00 00 01 2B"));
+    EXPECT_EQ(w.statusText(), std::string("コンフィグレジスタ書き込み成功"));
+    EXPECT_EQ(app().dumpRows[15], std::string("00 00 01 2B"));
     EXPECT_EQ(app().regData[0x3C], 0x2B);
-    EXPECT_TRUE(w.lbloffset->text().isEmpty());
+    EXPECT_TRUE(w.lbloffset->text().empty());
     EXPECT_TRUE(dialogIsGone());
     // The board itself holds the new line; chip 1 kept its own.
     int32_t v = 0;
@@ -81,39 +80,38 @@ TEST_F(WriteRoad, ReadOnlyBitsComeBackAsTheBoardKeepsThem)
         [](frmConWr& f)
         {
             clickDigit(f.picData, 300, 1);
-            QTest::keyClicks(f.picData, QStringLiteral("07"));
-            QTest::mouseClick(f.btnWrite, Qt::LeftButton);
+            driver::type(f.picData, std::string("07"));
+            driver::click(f.btnWrite);
         });
     doubleClickByte(0x3D);
     ASSERT_TRUE(opened());
-    EXPECT_EQ(w.statusText(), QStringLiteral("コンフィグレジスタ書き込み成功"));
-    EXPECT_EQ(app().dumpRows[15], QStringLiteral("00 00 01 0A"));
+    EXPECT_EQ(w.statusText(), std::string("コンフィグレジスタ書き込み成功"));
+    EXPECT_EQ(app().dumpRows[15], std::string("00 00 01 0A"));
 }
 
 TEST_F(WriteRoad, EepromWordWrittenFromTheSecondHalfShowsInItsDump)
 {
     Tavrinmain& w = startProgram();
     clickChip(1);
-    w.menuR_eep->trigger();
-    ASSERT_EQ(w.statusText(), QStringLiteral("EEPROM読み込み成功"));
-    QTabBar* bar = w.SSTab1->tabBar();
-    QTest::mouseClick(bar, Qt::LeftButton, {}, bar->tabRect(1).center());
+    driver::chooseMenu(w.menuR_eep);
+    ASSERT_EQ(w.statusText(), std::string("EEPROM読み込み成功"));
+    driver::clickTab(w.SSTab1, 1);
 
     whenOpen<frmEepWr>(
         [](frmEepWr& f)
         {
-            EXPECT_TRUE(shows(f.picData, 200, QStringLiteral("FFFF"), 0));
+            EXPECT_TRUE(shows(f.picData, 200, std::string("FFFF"), 0));
             clickDigit(f.picData, 200, 1);
-            QTest::keyClicks(f.picData, QStringLiteral("8a5"));
-            saveShot(&f, "frmEepWr");
-            QTest::mouseClick(f.btnWrite, Qt::LeftButton);
+            driver::type(f.picData, std::string("8a5"));
+            saveShot(f.form(), "frmEepWr");
+            driver::click(f.btnWrite);
         });
     doubleClickWord(0x30);
     ASSERT_TRUE(opened());
 
-    EXPECT_EQ(w.statusText(), QStringLiteral("EEPROM読み込み成功"));
+    EXPECT_EQ(w.statusText(), std::string("EEPROM読み込み成功"));
     // Words 0x31 and 0x30 share row 9 of the second half.
-    EXPECT_EQ(app().dumpRows2[8], QStringLiteral("FF FF 8A 5F"));
+    EXPECT_EQ(app().dumpRows2[8], std::string("FF FF 8A 5F"));
     int32_t word = 0;
     EXPECT_NE(Module1::lib.OrvelReadEep(2, 0x30, &word), 0);
     EXPECT_EQ(word, 0x8A5F);
@@ -126,14 +124,14 @@ TEST_F(WriteRoad, OutputPortWriteReadsBackFromTheBoard)
     whenOpen<frmOutpWr>(
         [](frmOutpWr& f)
         {
-            QTest::keyClick(QApplication::focusWidget(), Qt::Key_Left);
-            QTest::keyClicks(QApplication::focusWidget(), QStringLiteral("c3"));
-            saveShot(&f, "frmOutpWr");
-            QTest::mouseClick(f.btnWrite, Qt::LeftButton);
+            driver::keyToFocus(f.form(), driver::Key::Left);
+            driver::typeToFocus(f.form(), std::string("c3"));
+            saveShot(f.form(), "frmOutpWr");
+            driver::click(f.btnWrite);
         });
-    QTest::mouseDClick(w.picOutp, Qt::LeftButton);
+    driver::doubleClick(w.picOutp);
     ASSERT_TRUE(opened());
-    EXPECT_EQ(w.statusText(), QStringLiteral("出力ポート書き込み成功"));
+    EXPECT_EQ(w.statusText(), std::string("出力ポート書き込み成功"));
     EXPECT_EQ(app().outpValue, 0xC3);
     uint8_t port = 0;
     EXPECT_NE(Module1::lib.TavrinReadOutport(2, &port), 0);

@@ -8,8 +8,12 @@
 
 #include "SimulatorFixture.h"
 #include "WriteDialog.h"
+#include "devctl/Loader.h"
+#include "ui/qt/QtBackend.h"
+#include "ui/qt/SSTab.h"
 
 #include <QAbstractButton>
+#include <QAction>
 #include <QApplication>
 #include <QClipboard>
 #include <QEventLoop>
@@ -97,6 +101,23 @@ QString rowText(uint32_t v)
     return row.trimmed();
 }
 
+// The widget and the action behind the controls, for this program drives the
+// real Qt widgets with the events a user makes.
+template <class W = QWidget>
+W* qt(const ui::Control* c)
+{
+    return dynamic_cast<W*>(ui::qt::widgetOf(c));
+}
+QAction* qt(const ui::MenuItem* item) { return ui::qt::actionOf(item); }
+QString qs(const std::string& s) { return QString::fromStdString(s); }
+
+void* simulator()
+{
+    std::string error;
+    static void* sim = Module1::loader::open("lumbra", error);
+    return sim;
+}
+
 QString nameOf(const QObject* o)
 {
     return o->objectName().isEmpty() ? QString::fromLatin1(o->metaObject()->className()) : o->objectName();
@@ -108,7 +129,7 @@ public:
     RandomUse(uint32_t seed, long actions) : seed_(seed), total_(actions), rng_(seed)
     {
 #define LUMBRA_BIND(ret, name, params, args)                                                                 \
-    board_.name = reinterpret_cast<name##_fn>(QLibrary::resolve(QStringLiteral("lumbra"), #name));
+    board_.name = reinterpret_cast<name##_fn>(Module1::loader::symbol(simulator(), #name));
         LUMBRA_FUNCTIONS(LUMBRA_BIND)
 #undef LUMBRA_BIND
     }
@@ -158,6 +179,7 @@ private:
     }
 
     int pick(int n) { return int(rng_() % uint32_t(n)); }
+    QWidget* mainWindow() const { return ui::qt::windowOf(&win_->form()); }
     QPoint somewhere(const QWidget* w) { return QPoint(pick(w->width()), pick(w->height())); }
     template <class T, size_t N>
     const T& any(const T (&table)[N])
@@ -165,11 +187,7 @@ private:
         return table[pick(int(N))];
     }
 
-    int selectedChip() const
-    {
-        const QList<QListWidgetItem*> s = win_->lstOrvel->selectedItems();
-        return s.isEmpty() ? 0 : win_->lstOrvel->row(s.first()) + 1;
-    }
+    int selectedChip() const { return win_->lstOrvel->selectedRow() + 1; }
 
     void startProgram()
     {
@@ -299,7 +317,7 @@ void RandomUse::act(QWidget* modal)
 {
     // As a window manager does when a dialog opens or closes: the window the
     // user works in is the active one, so focus moves raise their events.
-    QWidget* front = modal ? modal : win_;
+    QWidget* front = modal ? modal : mainWindow();
     if (QApplication::activeWindow() != front)
     {
         front->activateWindow();
@@ -316,8 +334,10 @@ void RandomUse::act(QWidget* modal)
         {3,
          [](RandomUse& r, QWidget* d)
          {
-             auto* write = qobject_cast<WriteDialog*>(d);
-             QWidget* target = write ? (write->picAdr && r.pick(4) == 0 ? write->picAdr : write->picData) : d;
+             const ui::Form* form = ui::qt::formOf(d);
+             auto* write = form ? dynamic_cast<WriteDialog*>(form->owner) : nullptr;
+             QWidget* target =
+                 write ? qt(write->picAdr && r.pick(4) == 0 ? write->picAdr : write->picData) : d;
              const QPoint p = r.somewhere(target);
              r.log(say("click %1 at %2,%3", nameOf(target), p.x(), p.y()));
              QTest::mouseClick(target, Qt::LeftButton, {}, p);
@@ -357,7 +377,7 @@ void RandomUse::act(QWidget* modal)
         {8,
          [](RandomUse& r, QWidget*)
          {
-             QListWidget* list = r.win_->lstOrvel;
+             auto* list = qt<QListWidget>(r.win_->lstOrvel);
              const int row = r.pick(list->count());
              const Qt::KeyboardModifiers mods = r.pick(6) == 0 ? Qt::ControlModifier : Qt::NoModifier;
              r.log(say("click chip %1%2", row + 1, mods ? QStringLiteral(" with Ctrl") : QString()));
@@ -369,13 +389,13 @@ void RandomUse::act(QWidget* modal)
          {
              const Key& k = r.any(kListKeys);
              r.log(say("key %1 on the chip list", k.name));
-             r.win_->lstOrvel->setFocus(Qt::TabFocusReason);
-             sendKey(r.win_->lstOrvel, k);
+             qt(r.win_->lstOrvel)->setFocus(Qt::TabFocusReason);
+             sendKey(qt(r.win_->lstOrvel), k);
          }},
         {15,
          [](RandomUse& r, QWidget*)
          {
-             PictureBox* box = r.win_->SSTab1->currentTab() == 1 ? r.win_->picDump2 : r.win_->picDump;
+             QWidget* box = qt(r.win_->SSTab1->currentTab() == 1 ? r.win_->picDump2 : r.win_->picDump);
              if (!box->isVisible())
                  return r.log(QStringLiteral("no dump on this tab"));
              const QPoint p = r.somewhere(box);
@@ -393,7 +413,7 @@ void RandomUse::act(QWidget* modal)
         {2,
          [](RandomUse& r, QWidget*)
          {
-             QTabBar* bar = r.win_->SSTab1->tabBar();
+             QTabBar* bar = qt<ui::qt::SSTab>(r.win_->SSTab1)->tabBar();
              const int tab = r.pick(2);
              r.log(say("click tab %1", tab));
              QTest::mouseClick(bar, Qt::LeftButton, {}, bar->tabRect(tab).center());
@@ -402,12 +422,15 @@ void RandomUse::act(QWidget* modal)
          [](RandomUse& r, QWidget*)
          {
              Tavrinmain& w = *r.win_;
-             QAbstractButton* const buttons[] = {w.btnInpRd,    w.btnOutpRd, w.btnCntRd,  w.btnIntOpen,
-                                                 w.btnIntClose, w.btnIntSts, w.btnEepInit};
+             QAbstractButton* const buttons[] = {
+                 qt<QAbstractButton>(w.btnInpRd),    qt<QAbstractButton>(w.btnOutpRd),
+                 qt<QAbstractButton>(w.btnCntRd),    qt<QAbstractButton>(w.btnIntOpen),
+                 qt<QAbstractButton>(w.btnIntClose), qt<QAbstractButton>(w.btnIntSts),
+                 qt<QAbstractButton>(w.btnEepInit)};
              if (r.pick(4) == 0)
              {
                  r.log(QStringLiteral("double-click picOutp"));
-                 return QTest::mouseDClick(w.picOutp, Qt::LeftButton, {}, r.somewhere(w.picOutp));
+                 return QTest::mouseDClick(qt(w.picOutp), Qt::LeftButton, {}, r.somewhere(qt(w.picOutp)));
              }
              QAbstractButton* b = r.any(buttons);
              r.log(say("click %1", b->objectName()));
@@ -417,7 +440,8 @@ void RandomUse::act(QWidget* modal)
          [](RandomUse& r, QWidget*)
          {
              Tavrinmain& w = *r.win_;
-             QAction* const items[] = {w.menuR_Config, w.menuR_Mode, w.menuR_eep, w.menuH_Ver, w.menuEdit};
+             QAction* const items[] = {qt(w.menuR_Config), qt(w.menuR_Mode), qt(w.menuR_eep), qt(w.menuH_Ver),
+                                       qt(w.menuEdit)};
              QAction* a = r.any(items);
              r.log(say("menu %1", a->text()));
              a->trigger();
@@ -430,14 +454,14 @@ void RandomUse::act(QWidget* modal)
              const char* const ways[] = {"click btnEnd", "menu 終了", "close box of the main window"};
              r.log(QString::fromUtf8(ways[way]));
              if (way == 0)
-                 QTest::mouseClick(r.win_->btnEnd, Qt::LeftButton);
+                 QTest::mouseClick(qt(r.win_->btnEnd), Qt::LeftButton);
              else if (way == 1)
-                 r.win_->menuF_End->trigger();
+                 qt(r.win_->menuF_End)->trigger();
              else
-                 r.win_->close();
+                 r.mainWindow()->close();
          }},
         {8, [](RandomUse& r, QWidget*) { r.usePulseBox(); }},
-        {5, [](RandomUse& r, QWidget*) { r.keyAtFocus(r.win_); }},
+        {5, [](RandomUse& r, QWidget*) { r.keyAtFocus(r.mainWindow()); }},
     };
     const auto choose = [this, modal](const auto& table)
     {
@@ -460,8 +484,8 @@ void RandomUse::act(QWidget* modal)
 // only typed characters are filtered.
 void RandomUse::usePulseBox()
 {
-    QLineEdit* box = win_->txtPls;
-    if (win_->focusWidget() != box || pick(2))
+    auto* box = qt<QLineEdit>(win_->txtPls);
+    if (mainWindow()->focusWidget() != box || pick(2))
     {
         const QPoint p(pick(box->width()), box->height() / 2);
         log(say("click txtPls at %1", p.x()));
@@ -507,7 +531,7 @@ void RandomUse::keyAtFocus(QWidget* window)
     QMetaObject::Connection c;
     if (presses)
         c = QObject::connect(button, &QAbstractButton::clicked, [&clicks] { ++clicks; });
-    exitExpected_ = presses && button.data() == static_cast<QAbstractButton*>(win_->btnEnd);
+    exitExpected_ = presses && button.data() == qt<QAbstractButton>(win_->btnEnd);
     sendKey(target, k);
     QObject::disconnect(c);
     if (presses && clicks != 1 && !stopping_)
@@ -525,10 +549,10 @@ void RandomUse::afterAction()
             startProgram();
         return;
     }
-    const QString status = win_->statusText();
+    const QString status = qs(win_->statusText());
     if (!kOwnTexts.contains(status))
         broken(say("the status line holds a text of no operation: \"%1\"", status));
-    const QString pulses = win_->txtPls->text();
+    const QString pulses = qs(win_->txtPls->text());
     if (!std::all_of(pulses.begin(), pulses.end(), [](QChar c) { return c >= u'0' && c <= u'9'; }))
         broken(say("the pulse box holds \"%1\"", pulses));
     checkDump(status);
@@ -559,7 +583,7 @@ void RandomUse::checkDump(const QString& status)
             }
             else
                 (config ? board_.PciReadConfigReg : board_.OrvelReadModeReg)(chip, 4 * r, &a);
-            const QString& shown = (half ? app().dumpRows2 : app().dumpRows)[r];
+            const QString shown = qs((half ? app().dumpRows2 : app().dumpRows)[r]);
             if (shown != rowText(uint32_t(a)))
                 return broken(say("with \"%1\" dump row %2%3 shows %4, chip %5 holds %6", status, r,
                                   half ? " of the second half" : "", shown, chip, rowText(uint32_t(a))));

@@ -2,16 +2,16 @@
 
 #include "../UiHelpers.h"
 
-#include <QCoreApplication>
-#include <QString>
+#include <filesystem>
 #include <gtest/gtest.h>
+#include <string>
 
 namespace
 {
 
-QString lastFatal;
+std::string lastFatal;
 int fatalCount = 0;
-void recordFatal(const QString& m)
+void recordFatal(const std::string& m)
 {
     ++fatalCount;
     lastFatal = m;
@@ -38,33 +38,36 @@ protected:
         Module1::setExitFunction(nullptr);
         Module1::useLibrary();
     }
-    static QString binDir() { return QCoreApplication::applicationDirPath(); }
+    static std::string binDir()
+    {
+        return std::filesystem::read_symlink("/proc/self/exe").parent_path().string();
+    }
 };
 
 TEST_F(LibraryBinding, MissingLibraryIsReportedByNameAndTheCallFails)
 {
-    Module1::useLibrary(QStringLiteral("lumbra_not_installed"));
+    Module1::useLibrary(std::string("lumbra_not_installed"));
     EXPECT_EQ(Module1::lib.PciOpenDevice(), 0);
     EXPECT_EQ(fatalCount, 1);
-    EXPECT_TRUE(lastFatal.contains(QStringLiteral("lumbra_not_installed"))) << lastFatal.toStdString();
+    EXPECT_TRUE(lastFatal.find(std::string("lumbra_not_installed")) != std::string::npos) << lastFatal;
 }
 
 TEST_F(LibraryBinding, MissingFunctionIsReportedByNameWithoutACall)
 {
     // This library exports PciOpenDevice only.
-    Module1::useLibrary(binDir() + QStringLiteral("/liblumbra_partial.so"));
+    Module1::useLibrary(binDir() + std::string("/liblumbra_partial.so"));
     EXPECT_GT(Module1::lib.PciOpenDevice(), 6);
     EXPECT_EQ(fatalCount, 0);
     int32_t v = 0x55;
     EXPECT_EQ(Module1::lib.PciReadConfigReg(1, 0, &v), 0);
     EXPECT_EQ(fatalCount, 1);
-    EXPECT_TRUE(lastFatal.contains(QStringLiteral("PciReadConfigReg"))) << lastFatal.toStdString();
+    EXPECT_TRUE(lastFatal.find(std::string("PciReadConfigReg")) != std::string::npos) << lastFatal;
     EXPECT_EQ(v, 0x55);
 }
 
 TEST_F(LibraryBinding, FunctionIsResolvedOnceThenCalledDirectly)
 {
-    Module1::useLibrary(binDir() + QStringLiteral("/liblumbra_partial.so"));
+    Module1::useLibrary(binDir() + std::string("/liblumbra_partial.so"));
     const auto resolver = Module1::lib.PciOpenDevice;
     const int16_t first = Module1::lib.PciOpenDevice();
     const auto bound = Module1::lib.PciOpenDevice;
@@ -77,13 +80,13 @@ TEST_F(LibraryBinding, DefaultFailureTellsTheUserThenEndsWithNonZeroCode)
 {
     Module1::setFatalHandler(nullptr);
     Module1::setExitFunction(recordExit);
-    Module1::useLibrary(QStringLiteral("lumbra_not_installed"));
-    MessageBoxSeen seen;
-    answerNextMessageBox(QMessageBox::Ok, &seen);
+    Module1::useLibrary(std::string("lumbra_not_installed"));
+    driver::MessageBoxSeen seen;
+    driver::answerNextMessageBox(ui::Answer::Ok, &seen);
     EXPECT_EQ(Module1::lib.PciFindDevice(), 0);
     EXPECT_TRUE(seen.shown);
-    EXPECT_EQ(seen.title, QStringLiteral("tavrin"));
-    EXPECT_TRUE(seen.text.contains(QStringLiteral("lumbra_not_installed")));
+    EXPECT_EQ(seen.title, std::string("tavrin"));
+    EXPECT_TRUE(seen.text.find("lumbra_not_installed") != std::string::npos);
     EXPECT_EQ(lastExit, Module1::kBindFailureExitCode);
     EXPECT_NE(lastExit, 0);
 }

@@ -27,10 +27,10 @@ namespace
 }
 
 // The picture the field must show, from its geometry alone.
-QImage expectedPicture(const PictureBox* like, double originX, int digits, int value, int digit)
+QImage expectedPicture(const ui::qt::PictureBox* like, double originX, int digits, int value, int digit)
 {
     const AppState& s = app();
-    PictureBox ref;
+    ui::qt::PictureBox ref;
     ref.setFont(like->font());
     ref.resize(like->size());
     ref.Cls();
@@ -42,7 +42,7 @@ QImage expectedPicture(const PictureBox* like, double originX, int digits, int v
     ref.setForeColor(0xFFFFFF);
     ref.PSet(originX, 100);
     ref.setForeColor(0);
-    ref.Print(QString::number(value, 16).toUpper().rightJustified(digits, QLatin1Char('0')));
+    ref.Print(QString::number(value, 16).toUpper().rightJustified(digits, QLatin1Char('0')).toStdString());
     return ref.image();
 }
 
@@ -77,7 +77,7 @@ void sendKey(QWidget* w, FuzzedDataProvider& in)
     QApplication::sendEvent(w, &press);
 }
 
-void sendClick(PictureBox* box, FuzzedDataProvider& in)
+void sendClick(ui::qt::PictureBox* box, FuzzedDataProvider& in)
 {
     static constexpr Qt::MouseButton kButtons[] = {Qt::LeftButton, Qt::RightButton, Qt::MiddleButton,
                                                    Qt::BackButton};
@@ -141,7 +141,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     fuzz::offscreenApp();
     FuzzedDataProvider in(data, size);
     Opened o = open(in);
-    PictureBox* box = o.dialog->picData;
+    auto* box = dynamic_cast<ui::qt::PictureBox*>(o.dialog->picData);
     const HexField& field = o.dialog->field();
     const int32_t limit = (1 << (4 * o.digits)) - 1;
     bool chosen = false;

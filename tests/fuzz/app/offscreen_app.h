@@ -1,11 +1,13 @@
-// The Qt application the app fuzz targets drive the real widgets in: created
+// The Qt application and back end the app fuzz targets drive the real widgets in: created
 // once per process, off-screen, with the program's fonts, and with the cell
 // size of the dump font set as the program's start-up sets it.
 #pragma once
 
 #include "Tavrinmain.h"
-#include "fonts.h"
 #include "start.h"
+#include "ui/qt/PictureBox.h"
+#include "ui/qt/QtBackend.h"
+#include "ui/qt/fonts.h"
 
 #include <QApplication>
 #include <cmath>
@@ -23,10 +25,12 @@ inline QApplication& offscreenApp()
     {
         setenv("QT_QPA_PLATFORM", "offscreen", 1);
         auto* created = new QApplication(argc, argv);
-        installFontSubstitutes();
+        ui::qt::installFontSubstitutes();
+        static ui::qt::QtBackend backend;
+        ui::setBackend(&backend);
         AppState& s = app();
-        const PictureBox* dump = Tavrinmain::instance().picDump;
-        s.cellWidth = int16_t(std::nearbyint(dump->TextWidth(QStringLiteral("0"))));
+        const ui::PictureBox* dump = Tavrinmain::instance().picDump;
+        s.cellWidth = int16_t(std::nearbyint(dump->TextWidth("0")));
         s.cellHeight = int16_t(std::nearbyint(dump->TextHeight()));
         return created;
     }();

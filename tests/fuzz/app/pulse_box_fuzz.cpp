@@ -137,7 +137,7 @@ void act(QLineEdit* box, FuzzedDataProvider& in)
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {
     fuzz::offscreenApp();
-    QLineEdit* box = Tavrinmain::instance().txtPls;
+    auto* box = static_cast<QLineEdit*>(ui::qt::widgetOf(Tavrinmain::instance().txtPls));
     box->setText(QStringLiteral("100"));
     app().pulseCount = 100;
     FuzzedDataProvider in(data, size);

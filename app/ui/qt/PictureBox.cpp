@@ -1,4 +1,4 @@
-#include "PictureBox.h"
+#include "ui/qt/PictureBox.h"
 
 #include <QFontMetricsF>
 #include <QKeyEvent>
@@ -7,6 +7,8 @@
 #include <QPainter>
 #include <cmath>
 
+namespace ui::qt
+{
 namespace
 {
 
@@ -57,7 +59,7 @@ int vbKeyCode(int qtKey)
 
 }  // namespace
 
-PictureBox::PictureBox(QWidget* parent) : QWidget(parent)
+PictureBox::PictureBox(QWidget* parent) : Bound(parent)
 {
     setFocusPolicy(Qt::StrongFocus);
     setAttribute(Qt::WA_OpaquePaintEvent);
@@ -95,13 +97,13 @@ void PictureBox::Cls()
     update();
 }
 
-void PictureBox::setForeColor(QRgb rgb) { fore_ = rgb | 0xFF000000; }
+void PictureBox::setForeColor(uint32_t rgb) { fore_ = rgb | 0xFF000000; }
 
 void PictureBox::setDrawMode(int mode) { drawMode_ = mode; }
 
-double PictureBox::TextWidth(const QString& text) const
+double PictureBox::TextWidth(const std::string& text) const
 {
-    return QFontMetricsF(font(), this).horizontalAdvance(text) * twipsPerPixelX();
+    return QFontMetricsF(font(), this).horizontalAdvance(toQ(text)) * twipsPerPixelX();
 }
 
 double PictureBox::TextHeight() const
@@ -110,7 +112,7 @@ double PictureBox::TextHeight() const
     return font().pointSizeF() * 20.0;
 }
 
-void PictureBox::Print(const QString& text)
+void PictureBox::Print(const std::string& text)
 {
     ensureImage();
     QPainter p(&image_);
@@ -125,7 +127,7 @@ void PictureBox::Print(const QString& text)
     const QFontMetricsF fm(font(), this);
     const double emPx = TextHeight() / twipsPerPixelY();
     const double top = CurrentY / twipsPerPixelY() - (fm.height() - emPx) / 2.0;
-    p.drawText(QPointF(CurrentX / twipsPerPixelX(), top + fm.ascent()), text);
+    p.drawText(QPointF(CurrentX / twipsPerPixelX(), top + fm.ascent()), toQ(text));
     CurrentX = 0;
     CurrentY += TextHeight();
     // Only the printed line is shown again (a pixel of slack on each side):
@@ -144,7 +146,7 @@ void PictureBox::PSet(double x, double y)
     update(QRect(px, py, 1, 1));
 }
 
-void PictureBox::FillBox(double x1, double y1, double x2, double y2, QRgb rgb)
+void PictureBox::FillBox(double x1, double y1, double x2, double y2, uint32_t rgb)
 {
     ensureImage();
     const QRect r(QPoint(toPxX(std::min(x1, x2)), toPxY(std::min(y1, y2))),
@@ -158,12 +160,24 @@ void PictureBox::FillBox(double x1, double y1, double x2, double y2, QRgb rgb)
 
 void PictureBox::Refresh() { repaint(); }
 
-QRgb PictureBox::pixelAtTwips(double x, double y) const
+uint32_t PictureBox::pixel(int x, int y) const
 {
-    const int px = toPxX(x), py = toPxY(y);
-    if (!image_.rect().contains(px, py))
+    if (!image_.rect().contains(x, y))
         return 0;
-    return image_.pixel(px, py) & 0xFFFFFF;
+    return image_.pixel(x, y) & 0xFFFFFF;
+}
+
+Picture PictureBox::picture() const
+{
+    Picture p{image_.width(), image_.height(), {}};
+    p.pixels.reserve(std::size_t(p.width) * std::size_t(p.height));
+    for (int y = 0; y < p.height; ++y)
+    {
+        const auto* line = reinterpret_cast<const QRgb*>(image_.constScanLine(y));
+        for (int x = 0; x < p.width; ++x)
+            p.pixels.push_back(line[x] & 0xFFFFFF);
+    }
+    return p;
 }
 
 void PictureBox::paintEvent(QPaintEvent* e)
@@ -182,25 +196,34 @@ void PictureBox::paintEvent(QPaintEvent* e)
 
 void PictureBox::mousePressEvent(QMouseEvent* e)
 {
-    setFocus(Qt::MouseFocusReason);
+    QWidget::setFocus(Qt::MouseFocusReason);
     const QPointF pos = e->position();
-    emit mouseDown(vbButton(e->button()), vbShift(e->modifiers()), float(pos.x() * twipsPerPixelX()),
-                   float(pos.y() * twipsPerPixelY()));
+    if (onMouseDown)
+        onMouseDown(vbButton(e->button()), vbShift(e->modifiers()), float(pos.x() * twipsPerPixelX()),
+                    float(pos.y() * twipsPerPixelY()));
 }
 
-void PictureBox::mouseDoubleClickEvent(QMouseEvent*) { emit dblClick(); }
+void PictureBox::mouseDoubleClickEvent(QMouseEvent*)
+{
+    if (onDblClick)
+        onDblClick();
+}
 
 void PictureBox::keyPressEvent(QKeyEvent* e)
 {
     const int code = vbKeyCode(e->key());
-    emit keyDown(code, vbShift(e->modifiers()));
+    if (onKeyDown)
+        onKeyDown(code, vbShift(e->modifiers()));
     const QString text = e->text();
-    if (!text.isEmpty() && text.at(0).unicode() >= 0x20 && text.at(0).unicode() < 0x7F)
-        emit keyPress(text.at(0).unicode());
+    if (!text.isEmpty() && text.at(0).unicode() >= 0x20 && text.at(0).unicode() < 0x7F && onKeyPress)
+        onKeyPress(text.at(0).unicode());
 }
 
 void PictureBox::focusInEvent(QFocusEvent* e)
 {
     QWidget::focusInEvent(e);
-    emit gotFocus();
+    if (onGotFocus)
+        onGotFocus();
 }
+
+}  // namespace ui::qt

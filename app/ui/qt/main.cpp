@@ -1,6 +1,7 @@
 #include "Tavrinmain.h"
-#include "fonts.h"
 #include "start.h"
+#include "ui/qt/QtBackend.h"
+#include "ui/qt/fonts.h"
 
 #include <QApplication>
 #include <QLibraryInfo>
@@ -10,7 +11,9 @@
 int main(int argc, char* argv[])
 {
     QApplication a(argc, argv);
-    installFontSubstitutes();
+    ui::qt::installFontSubstitutes();
+    ui::qt::QtBackend backend;
+    ui::setBackend(&backend);
 
     // Qt's own buttons (OK, キャンセル) in the program's language.
     QTranslator qtTranslations;

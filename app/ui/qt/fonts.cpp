@@ -1,8 +1,10 @@
-#include "fonts.h"
+#include "ui/qt/fonts.h"
 
 #include <QFontDatabase>
 #include <QStringList>
 
+namespace ui::qt
+{
 namespace
 {
 
@@ -64,3 +66,5 @@ QFont pgothicFont(double pointSize)
     f.setWeight(QFont::Normal);
     return f;
 }
+
+}  // namespace ui::qt

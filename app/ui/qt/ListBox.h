@@ -1,20 +1,23 @@
 #pragma once
 
+#include "ui/qt/Bound.h"
+
 #include <QListWidget>
 
-// The forms' list box. Its click event means "the user picked an entry": it is
-// raised once for every change of the selection, whether by mouse, arrow keys,
-// Home/End, paging, typing or Space, and once for a mouse click on the entry
-// that is already selected. Once an entry has been picked the selection can be
-// moved but not removed by the user.
-class ListBox : public QListWidget
+namespace ui::qt
 {
-    Q_OBJECT
+
+// The forms' list box on a QListWidget: single selection, and the click event
+// as the control layer defines it.
+class ListBox : public Bound<QListWidget, ui::ListBox>
+{
 public:
     explicit ListBox(QWidget* parent = nullptr);
 
-signals:
-    void click();
+    void addItem(const std::string& text) override { QListWidget::addItem(toQ(text)); }
+    int count() const override { return QListWidget::count(); }
+    std::string itemText(int row) const override;
+    int selectedRow() const override;
 
 protected:
     QItemSelectionModel::SelectionFlags selectionCommand(const QModelIndex& index,
@@ -24,8 +27,11 @@ protected:
 private:
     void selectionChangedByUser();
     void clickedOnEntry();
+    void raiseClick();
 
     // A press that moved the selection has raised its click already; the
     // release that ends it must not raise a second one.
     bool changedSincePress_ = false;
 };
+
+}  // namespace ui::qt

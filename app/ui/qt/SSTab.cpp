@@ -1,10 +1,12 @@
-#include "SSTab.h"
+#include "ui/qt/SSTab.h"
 
 #include <QEvent>
 #include <QPainter>
 #include <QTabBar>
 #include <algorithm>
 
+namespace ui::qt
+{
 namespace
 {
 
@@ -28,7 +30,7 @@ protected:
 
 }  // namespace
 
-SSTab::SSTab(int tabs, QWidget* parent) : QWidget(parent), bar_(new EvenTabBar(this))
+SSTab::SSTab(int tabs, QWidget* parent) : Bound(parent), bar_(new EvenTabBar(this))
 {
     bar_->setUsesScrollButtons(false);
     bar_->setElideMode(Qt::ElideNone);
@@ -47,11 +49,11 @@ SSTab::SSTab(int tabs, QWidget* parent) : QWidget(parent), bar_(new EvenTabBar(t
         pages_.push_back(page);
     }
     bar_->raise();
-    connect(bar_, &QTabBar::currentChanged, this, &SSTab::onCurrentChanged);
+    connect(bar_, &QTabBar::currentChanged, this, [this](int tab) { onCurrentChanged(tab); });
 }
 
-void SSTab::setTabCaption(int tab, const QString& caption) { bar_->setTabText(tab, caption); }
-QString SSTab::tabCaption(int tab) const { return bar_->tabText(tab); }
+void SSTab::setTabCaption(int tab, const std::string& caption) { bar_->setTabText(tab, toQ(caption)); }
+std::string SSTab::tabCaption(int tab) const { return fromQ(bar_->tabText(tab)); }
 void SSTab::setCurrentTab(int tab) { bar_->setCurrentIndex(tab); }
 
 void SSTab::onCurrentChanged(int tab)
@@ -63,7 +65,8 @@ void SSTab::onCurrentChanged(int tab)
     for (int i = 0; i < tabs(); ++i)
         pages_[i]->setVisible(i == tab);
     bar_->raise();
-    emit tabClicked(previous);
+    if (onClick)
+        onClick(previous);
 }
 
 void SSTab::resizeEvent(QResizeEvent*)
@@ -90,3 +93,5 @@ void SSTab::paintEvent(QPaintEvent*)
     p.setPen(palette().color(QPalette::Mid));
     p.drawRect(QRect(0, top, width() - 1, height() - top - 1));
 }
+
+}  // namespace ui::qt

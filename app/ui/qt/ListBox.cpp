@@ -1,10 +1,27 @@
-#include "ListBox.h"
+#include "ui/qt/ListBox.h"
 
-ListBox::ListBox(QWidget* parent) : QListWidget(parent)
+namespace ui::qt
+{
+
+ListBox::ListBox(QWidget* parent) : Bound(parent)
 {
     setSelectionMode(QAbstractItemView::SingleSelection);
     connect(this, &QListWidget::itemSelectionChanged, this, [this] { selectionChangedByUser(); });
     connect(this, &QAbstractItemView::clicked, this, [this] { clickedOnEntry(); });
+}
+
+std::string ListBox::itemText(int row) const
+{
+    const QListWidgetItem* i = item(row);
+    return i ? fromQ(i->text()) : std::string();
+}
+
+// The list's current row follows the keyboard focus even with nothing
+// selected, so the row comes from the selection alone.
+int ListBox::selectedRow() const
+{
+    const QList<QListWidgetItem*> selected = selectedItems();
+    return selected.isEmpty() ? -1 : row(selected.first());
 }
 
 // Ctrl+click and Ctrl+Space would deselect, and a drag that ends below the
@@ -27,15 +44,23 @@ void ListBox::mousePressEvent(QMouseEvent* e)
     QListWidget::mousePressEvent(e);
 }
 
+void ListBox::raiseClick()
+{
+    if (onClick)
+        onClick();
+}
+
 void ListBox::selectionChangedByUser()
 {
     changedSincePress_ = true;
     if (!selectedItems().isEmpty())
-        emit click();
+        raiseClick();
 }
 
 void ListBox::clickedOnEntry()
 {
     if (!changedSincePress_)
-        emit click();
+        raiseClick();
 }
+
+}  // namespace ui::qt

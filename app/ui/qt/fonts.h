@@ -2,6 +2,9 @@
 
 #include <QFont>
 
+namespace ui::qt
+{
+
 // The two families the forms are designed in. Where the machine does not have
 // them, the IPA families with the same metrics stand in (see installFontSubstitutes).
 inline constexpr const char* kGothic = "ＭＳ ゴシック";     // fixed pitch: dumps, readouts, entry fields
@@ -13,3 +16,5 @@ void installFontSubstitutes();
 
 QFont gothicFont(double pointSize = 11.25);
 QFont pgothicFont(double pointSize = 9.0);
+
+}  // namespace ui::qt

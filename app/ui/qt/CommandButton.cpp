@@ -1,10 +1,19 @@
-#include "CommandButton.h"
+#include "ui/qt/CommandButton.h"
 
 #include <QKeyEvent>
 
-CommandButton::CommandButton(const QString& caption, QWidget* parent) : QPushButton(caption, parent)
+namespace ui::qt
+{
+
+CommandButton::CommandButton(QWidget* parent) : Bound(parent)
 {
     setAutoDefault(false);
+    connect(this, &QPushButton::clicked, this,
+            [this]
+            {
+                if (onClick)
+                    onClick();
+            });
 }
 
 void CommandButton::keyPressEvent(QKeyEvent* e)
@@ -18,3 +27,5 @@ void CommandButton::keyPressEvent(QKeyEvent* e)
     }
     QPushButton::keyPressEvent(e);
 }
+
+}  // namespace ui::qt
