@@ -96,10 +96,10 @@ struct Picture
 class PictureBox : public Control
 {
 public:
-    virtual void Cls() = 0;                         // white box, print position (0, 0)
-    virtual void setForeColor(uint32_t rgb) = 0;    // colour of later text and points
+    virtual void Cls() = 0;                       // white box, print position (0, 0)
+    virtual void setForeColor(uint32_t rgb) = 0;  // colour of later text and points
     virtual uint32_t foreColor() const = 0;
-    virtual void setDrawMode(int mode) = 0;         // 13: the pen replaces the pixel
+    virtual void setDrawMode(int mode) = 0;  // 13: the pen replaces the pixel
     virtual int drawMode() const = 0;
     virtual void Print(const std::string& text) = 0;  // at the print position, then next line
     virtual void PSet(double x, double y) = 0;        // one point; moves the print position

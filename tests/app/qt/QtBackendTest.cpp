@@ -31,7 +31,10 @@ using ui::qt::widgetOf;
 namespace
 {
 
-QMainWindow* mainWindow(const Tavrinmain& w) { return static_cast<QMainWindow*>(ui::qt::windowOf(&w.form())); }
+QMainWindow* mainWindow(const Tavrinmain& w)
+{
+    return static_cast<QMainWindow*>(ui::qt::windowOf(&w.form()));
+}
 QAction* action(const ui::MenuItem* item) { return ui::qt::actionOf(item); }
 
 }  // namespace
@@ -56,9 +59,9 @@ TEST_F(QtStartUp, CaptionsUseTheProportionalFace)
 {
     Tavrinmain& w = startProgram();
     const QString face = QFontInfo(pgothicFont()).family();
-    for (QWidget* c : std::initializer_list<QWidget*>{widgetOf(w.Label1), widgetOf(w.btnEnd), widgetOf(w.Frame1),
-                                                      widgetOf(w.StatusBar1), mainWindow(w)->menuBar(),
-                                                      dynamic_cast<ui::qt::SSTab*>(w.SSTab1)->tabBar()})
+    for (QWidget* c : std::initializer_list<QWidget*>{
+             widgetOf(w.Label1), widgetOf(w.btnEnd), widgetOf(w.Frame1), widgetOf(w.StatusBar1),
+             mainWindow(w)->menuBar(), dynamic_cast<ui::qt::SSTab*>(w.SSTab1)->tabBar()})
         EXPECT_EQ(QFontInfo(c->font()).family().toStdString(), face.toStdString())
             << c->metaObject()->className();
 }
@@ -92,7 +95,8 @@ TEST_F(QtDialogs, AboutLinesAreInTheFormsFaceAndFitTheirLabels)
     for (ui::Label* label : {about.Label1, about.Label2, about.Label3, about.Label4})
     {
         const QWidget* l = widgetOf(label);
-        EXPECT_LE(QFontMetrics(l->font()).horizontalAdvance(QString::fromStdString(label->text())), l->width())
+        EXPECT_LE(QFontMetrics(l->font()).horizontalAdvance(QString::fromStdString(label->text())),
+                  l->width())
             << label->text();
     }
 }
@@ -112,7 +116,8 @@ TEST_F(QtDialogs, InterruptStatusValuesAreFixedPitchInTheirWhitePanels)
         EXPECT_EQ(value->parentWidget(), panel) << value->objectName().toStdString();
         EXPECT_DOUBLE_EQ(value->font().pointSizeF(), 11.25);
         const QFontMetricsF fm(value->font());
-        EXPECT_DOUBLE_EQ(fm.horizontalAdvance(QStringLiteral("1")), fm.horizontalAdvance(QStringLiteral("F")));
+        EXPECT_DOUBLE_EQ(fm.horizontalAdvance(QStringLiteral("1")),
+                         fm.horizontalAdvance(QStringLiteral("F")));
         EXPECT_EQ(panel->grab().toImage().pixel(2, 2) & 0xFFFFFF, kWhite);
     }
     // The two-line title is not cut off.
@@ -205,4 +210,3 @@ TEST_F(QtPulseCountBox, PastedDroppedAndComposedTextKeepsOnlyItsDigits)
     QCoreApplication::sendEvent(box(), &composed);
     EXPECT_EQ(box()->text(), QStringLiteral("79"));
 }
-

@@ -176,7 +176,8 @@ public:
             close();
             return;
         }
-        const QMessageBox::StandardButton which = a == ui::Answer::Cancel ? QMessageBox::Cancel : QMessageBox::Ok;
+        const QMessageBox::StandardButton which =
+            a == ui::Answer::Cancel ? QMessageBox::Cancel : QMessageBox::Ok;
         if (QAbstractButton* button = b->button(which))
             button->click();
         else
@@ -311,7 +312,10 @@ void unpick(const ui::ListBox* list)
     w->selectionModel()->setCurrentIndex(w->model()->index(0, 0), QItemSelectionModel::NoUpdate);
 }
 
-void selectRow(const ui::ListBox* list, int row) { static_cast<QListWidget*>(widget(list))->setCurrentRow(row); }
+void selectRow(const ui::ListBox* list, int row)
+{
+    static_cast<QListWidget*>(widget(list))->setCurrentRow(row);
+}
 
 void selectAllText(const ui::TextBox* box) { static_cast<QLineEdit*>(widget(box))->selectAll(); }
 
@@ -332,7 +336,10 @@ void keyToFocus(const ui::Form& f, Key k, unsigned mods)
     QTest::keyClick(target ? target : windowOf(f), qtKey(k), qtMods(mods));
 }
 
-void keyToFocus(Key k, unsigned mods) { QTest::keyClick(QApplication::focusWidget(), qtKey(k), qtMods(mods)); }
+void keyToFocus(Key k, unsigned mods)
+{
+    QTest::keyClick(QApplication::focusWidget(), qtKey(k), qtMods(mods));
+}
 
 void typeToFocus(const std::string& text)
 {
