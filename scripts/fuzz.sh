@@ -32,11 +32,14 @@ while read -r name binary dirs; do
   mkdir -p "$work/corpus" "$work/findings"
   : >"$work/found.txt"
   execs=0 findings=0
+  # Targets that draw text need the slow unwinder to see fontconfig's frames (tests/lsan.supp).
+  asan=detect_leaks=1
+  grep -qx "$name" build/fuzz/fuzz_slow_unwind.txt && asan=$asan:fast_unwind_on_malloc=0
   deadline=$(($(date +%s) + seconds))
   while left=$((deadline - $(date +%s))); ((left > 0)); do
     log=$work/run.log
     # shellcheck disable=SC2086 # the corpus dirs are one word each
-    if "$binary" -max_total_time="$left" -timeout=30 -print_final_stats=1 \
+    if ASAN_OPTIONS=$asan "$binary" -max_total_time="$left" -timeout=30 -print_final_stats=1 \
       -artifact_prefix="$work/findings/" "$work/corpus" $dirs >"$log" 2>&1; then
       finished=1
     else
