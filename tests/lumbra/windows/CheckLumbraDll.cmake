@@ -5,6 +5,8 @@
 #     which is how a client binds it; on 32-bit, __stdcall names carry no @n and no
 #     leading underscore.
 # Usage: cmake -DIMAGE=<dll> -DOBJDUMP=<objdump> -DHEADER=<lumbra.h> -P CheckLumbraDll.cmake
+# Without HEADER the image is the program: its imports alone are read, and the
+# window system's DLLs (gdi32, comctl32) are Windows' own too.
 
 cmake_policy(SET CMP0057 NEW)  # IN_LIST
 execute_process(COMMAND ${OBJDUMP} -p ${IMAGE} OUTPUT_VARIABLE dump RESULT_VARIABLE rc ERROR_VARIABLE err)
@@ -17,12 +19,21 @@ list(TRANSFORM imports REPLACE "DLL Name: " "")
 if(NOT imports)
   message(FATAL_ERROR "${IMAGE}: objdump lists no imports")
 endif()
+set(windows_dlls "kernel32|msvcrt|user32|advapi32|ntdll")
+if(NOT HEADER)
+  string(APPEND windows_dlls "|gdi32|comctl32")
+endif()
 foreach(dll ${imports})
   string(TOLOWER "${dll}" lower)
-  if(NOT lower MATCHES "^(kernel32|msvcrt|user32|advapi32|ntdll)\\.dll$" AND NOT lower MATCHES "^api-ms-win-.*\\.dll$")
+  if(NOT lower MATCHES "^(${windows_dlls})\\.dll$" AND NOT lower MATCHES "^api-ms-win-.*\\.dll$")
     message(FATAL_ERROR "${IMAGE} imports ${dll}, which is not a DLL of Windows itself")
   endif()
 endforeach()
+
+if(NOT HEADER)
+  message(STATUS "${IMAGE}: imports ${imports}")
+  return()
+endif()
 
 # The export table's name lines: "\t[   3] OrvelReadEep".
 string(REGEX MATCH "\\[Ordinal/Name Pointer\\] Table[^\n]*\n(.*)" table "${dump}")
