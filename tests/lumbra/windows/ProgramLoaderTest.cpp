@@ -31,7 +31,8 @@ protected:
     void SetUp() override
     {
         GetCurrentDirectoryW(MAX_PATH, previous_);
-        folder_ = std::filesystem::temp_directory_path() / ("tavrin-loader-" + std::to_string(GetCurrentProcessId()));
+        folder_ = std::filesystem::temp_directory_path() /
+                  ("tavrin-loader-" + std::to_string(GetCurrentProcessId()));
         std::filesystem::create_directories(folder_);
         SetCurrentDirectoryW(folder_.c_str());
     }
