@@ -325,16 +325,16 @@ std::unique_ptr<Form> QtBackend::createForm(const FormDesign& design, const Form
     return std::make_unique<QtForm>(design, parent);
 }
 
-Answer QtBackend::messageBox(const MessageBoxSpec& spec)
+Answer QtBackend::messageBox(const MessageBoxSpec& message)
 {
     const QMessageBox::StandardButtons buttons =
-        spec.buttons == Buttons::OkCancel ? QMessageBox::Ok | QMessageBox::Cancel : QMessageBox::Ok;
-    QMessageBox box(spec.icon == Icon::Critical ? QMessageBox::Critical : QMessageBox::NoIcon,
-                    QString::fromStdString(spec.caption), QString::fromStdString(spec.text), buttons,
-                    spec.parent ? windowOf(spec.parent) : nullptr);
-    if (spec.defaultButton == Answer::Ok)
+        message.buttons == Buttons::OkCancel ? QMessageBox::Ok | QMessageBox::Cancel : QMessageBox::Ok;
+    QMessageBox box(message.icon == Icon::Critical ? QMessageBox::Critical : QMessageBox::NoIcon,
+                    QString::fromStdString(message.caption), QString::fromStdString(message.text), buttons,
+                    message.parent ? windowOf(message.parent) : nullptr);
+    if (message.defaultButton == Answer::Ok)
         box.setDefaultButton(QMessageBox::Ok);
-    else if (spec.defaultButton == Answer::Cancel)
+    else if (message.defaultButton == Answer::Cancel)
         box.setDefaultButton(QMessageBox::Cancel);
     switch (box.exec())
     {
