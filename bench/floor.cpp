@@ -1,6 +1,8 @@
 // The start-up floor: a bare main window with the program's client size, its
 // menu bar and an empty status bar, and nothing else. Like the program, it
 // leaves after its first paint through the probe the benchmark preloads.
+#include "floor_menus.h"
+
 #include <QApplication>
 #include <QMainWindow>
 #include <QMenuBar>
@@ -9,28 +11,28 @@
 namespace
 {
 
-// The program's client area, in twips.
-constexpr int kClientWidthTwips = 6390;
-constexpr int kClientHeightTwips = 5820;
-
 class Floor : public QMainWindow
 {
 public:
     Floor()
     {
         auto* client = new QWidget(this);
-        client->setFixedSize(kClientWidthTwips * client->logicalDpiX() / 1440,
-                             kClientHeightTwips * client->logicalDpiY() / 1440);
+        client->setFixedSize(bench::floor::kClientWidthTwips * client->logicalDpiX() / 1440,
+                             bench::floor::kClientHeightTwips * client->logicalDpiY() / 1440);
         setCentralWidget(client);
         // The program's own menu bar, captions and items, in Qt's default font.
         QMenuBar* bar = menuBar();
-        bar->addMenu(QStringLiteral("ファイル(&F)"))->addAction(QStringLiteral("終了(&X)"));
-        bar->addAction(QStringLiteral("編集(&E)"));
-        QMenu* read = bar->addMenu(QStringLiteral("読み込み(&R)"));
-        read->addAction(QStringLiteral("コンフィグレジスタ(&C)"));
-        read->addAction(QStringLiteral("モードレジスタ(&M)"));
-        read->addAction(QStringLiteral("EEPROM(&E)"));
-        bar->addMenu(QStringLiteral("ヘルプ(&H)"))->addAction(QStringLiteral("バージョン情報(&A)"));
+        QMenu* open = nullptr;
+        for (const auto& entry : bench::floor::kMenus)
+        {
+            const QString caption = QString::fromUtf8(entry.caption);
+            if (entry.item)
+                open->addAction(caption);
+            else if (&entry + 1 != std::end(bench::floor::kMenus) && (&entry + 1)->item)
+                open = bar->addMenu(caption);
+            else
+                bar->addAction(caption);
+        }
         statusBar();
         adjustSize();
         setFixedSize(sizeHint());

@@ -3,6 +3,8 @@
 // The two run alternately, floor then program, after warm-up runs of each;
 // the time is taken around the child from spawn to reaped, its peak RSS from
 // the child's own resource usage.
+#include "startup_table.h"
+
 #include <algorithm>
 #include <cerrno>
 #include <cstdio>
@@ -22,12 +24,7 @@ extern char** environ;
 namespace
 {
 
-struct Sample
-{
-    double ms;
-    double cpuMs;  // user + system time of the child
-    double rssMiB;
-};
+using bench::startup::Sample;
 
 double nowMs()
 {
@@ -88,7 +85,7 @@ bool runOnce(const std::string& program, bool quiet, Sample& out)
         if (errno != EINTR)
             return false;
     out.ms = nowMs() - start;
-    out.rssMiB = usage.ru_maxrss / 1024.0;
+    out.peakMiB = usage.ru_maxrss / 1024.0;
     const auto toMs = [](const timeval& t) { return t.tv_sec * 1e3 + t.tv_usec / 1e3; };
     out.cpuMs = toMs(usage.ru_utime) + toMs(usage.ru_stime);
     if (!WIFEXITED(status) || WEXITSTATUS(status) != 0)
@@ -97,13 +94,6 @@ bool runOnce(const std::string& program, bool quiet, Sample& out)
         return false;
     }
     return true;
-}
-
-double median(std::vector<double> v)
-{
-    std::sort(v.begin(), v.end());
-    const size_t n = v.size();
-    return n % 2 ? v[n / 2] : (v[n / 2 - 1] + v[n / 2]) / 2;
 }
 
 int usage()
@@ -149,30 +139,6 @@ int main(int argc, char** argv)
         b.push_back(pb);
     }
 
-    std::vector<double> am, bm, ac, bc, ar, br, ratios;
-    for (int i = 0; i < runs; ++i)
-    {
-        am.push_back(a[i].ms);
-        bm.push_back(b[i].ms);
-        ac.push_back(a[i].cpuMs);
-        bc.push_back(b[i].cpuMs);
-        ar.push_back(a[i].rssMiB);
-        br.push_back(b[i].rssMiB);
-        ratios.push_back(b[i].ms / a[i].ms);
-    }
-    const double fm = median(am), pm = median(bm), fr = median(ar), pr = median(br);
-    std::printf("| Start-up (%d interleaved runs each, medians) | Floor | tavrin | Ratio |\n", runs);
-    std::printf("|---|---:|---:|---:|\n");
-    std::printf("| Exec to first paint and exit | %.1f ms | %.1f ms | %.2f× |\n", fm, pm, pm / fm);
-    const double fc = median(ac), pc = median(bc);
-    std::printf("| CPU time of the process (user + system) | %.1f ms | %.1f ms | %.2f× |\n", fc, pc, pc / fc);
-    std::printf("| Peak RSS | %.1f MiB | %.1f MiB | %.2f× |\n", fr, pr, pr / fr);
-    const auto [lo, hi] = std::minmax_element(ratios.begin(), ratios.end());
-    std::printf(
-        "\nWall-clock ratio run by run (tavrin / floor of the same pair): median %.2f×, min %.2f×, max %.2f×\n",
-        median(ratios), *lo, *hi);
-    std::printf("\n    ");
-    for (int i = 0; i < runs; ++i)
-        std::printf("%.2f%s", ratios[i], i + 1 < runs ? " " : "\n");
+    bench::startup::printTable(a, b, "Peak RSS");
     return 0;
 }

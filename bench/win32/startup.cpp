@@ -1,0 +1,199 @@
+// Start-up of tavrin.exe, from process creation to its first painted main
+// window and out again, against the floor (a bare Win32 window of the same
+// client size, menu bar and status bar). The two run alternately, floor then
+// program, after warm-up runs of each. Each child starts suspended, gets the
+// first-paint probe hooked onto its main thread, and is let go; as it leaves,
+// the probe hands over its CPU time and holds it for the moment it takes to
+// read its peak working set.
+#include "startup_table.h"
+
+#include <windows.h>
+#include <psapi.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <cwchar>
+#include <string>
+#include <vector>
+
+namespace
+{
+
+using bench::startup::Sample;
+
+HMODULE g_probe = nullptr;
+HOOKPROC g_hook = nullptr;
+
+double nowMs()
+{
+    static LARGE_INTEGER freq = []
+    {
+        LARGE_INTEGER f;
+        QueryPerformanceFrequency(&f);
+        return f;
+    }();
+    LARGE_INTEGER t;
+    QueryPerformanceCounter(&t);
+    return t.QuadPart * 1e3 / freq.QuadPart;
+}
+
+std::wstring probeName(DWORD pid, const wchar_t* what)
+{
+    return L"Local\\tavrin-bench-" + std::to_wstring(pid) + L"-" + what;
+}
+
+HANDLE namedEvent(DWORD pid, const wchar_t* what)
+{
+    return CreateEventW(nullptr, TRUE, FALSE, probeName(pid, what).c_str());
+}
+
+struct Handles
+{
+    std::vector<HANDLE> all;
+    ~Handles()
+    {
+        for (HANDLE h : all)
+            if (h)
+                CloseHandle(h);
+    }
+};
+
+bool runOnce(const std::wstring& program, bool quiet, Sample& out)
+{
+    STARTUPINFOW si{};
+    si.cb = sizeof si;
+    HANDLE nul = INVALID_HANDLE_VALUE;
+    if (quiet)
+    {
+        SECURITY_ATTRIBUTES sa{sizeof sa, nullptr, TRUE};
+        nul = CreateFileW(L"NUL", GENERIC_WRITE, FILE_SHARE_WRITE, &sa, OPEN_EXISTING, 0, nullptr);
+        si.dwFlags = STARTF_USESTDHANDLES;
+        si.hStdInput = GetStdHandle(STD_INPUT_HANDLE);
+        si.hStdOutput = si.hStdError = nul;
+    }
+    std::wstring cmd = L"\"" + program + L"\"";
+    PROCESS_INFORMATION pi{};
+    const double start = nowMs();
+    if (!CreateProcessW(program.c_str(), cmd.data(), nullptr, nullptr, quiet, CREATE_SUSPENDED, nullptr,
+                        nullptr, &si, &pi))
+    {
+        std::fprintf(stderr, "cannot start %ls: error %lu\n", program.c_str(), GetLastError());
+        if (nul != INVALID_HANDLE_VALUE)
+            CloseHandle(nul);
+        return false;
+    }
+    Handles h{{pi.hProcess, pi.hThread, namedEvent(pi.dwProcessId, L"ended"),
+               namedEvent(pi.dwProcessId, L"taken"), nul == INVALID_HANDLE_VALUE ? nullptr : nul,
+               CreateFileMappingW(INVALID_HANDLE_VALUE, nullptr, PAGE_READWRITE, 0, sizeof(double),
+                                  probeName(pi.dwProcessId, L"cpu").c_str())}};
+    void* cpuView = h.all[5] ? MapViewOfFile(h.all[5], FILE_MAP_READ, 0, 0, sizeof(double)) : nullptr;
+    HHOOK hook = SetWindowsHookExW(WH_CALLWNDPROCRET, g_hook, g_probe, pi.dwThreadId);
+    if (!hook)
+    {
+        std::fprintf(stderr, "cannot hook the probe onto %ls: error %lu\n", program.c_str(), GetLastError());
+        TerminateProcess(pi.hProcess, 1);
+        return false;
+    }
+    ResumeThread(pi.hThread);
+
+    HANDLE waitFor[] = {h.all[2], pi.hProcess};
+    const DWORD woke = WaitForMultipleObjects(2, waitFor, FALSE, 60000);
+    bool ok = woke == WAIT_OBJECT_0;
+    if (ok)
+    {
+        PROCESS_MEMORY_COUNTERS mem{};
+        mem.cb = sizeof mem;
+        out.cpuMs = cpuView ? *static_cast<const double*>(cpuView) : -1;
+        ok = GetProcessMemoryInfo(pi.hProcess, &mem, sizeof mem) && out.cpuMs >= 0;
+        if (!ok)
+            std::fprintf(stderr, "%ls: no CPU time or peak working set\n", program.c_str());
+        out.peakMiB = mem.PeakWorkingSetSize / (1024.0 * 1024.0);
+        SetEvent(h.all[3]);
+    }
+    else
+        std::fprintf(stderr, "%ls %s\n", program.c_str(),
+                     woke == WAIT_OBJECT_0 + 1 ? "ended before its first paint"
+                                               : "did not paint in a minute");
+    if (WaitForSingleObject(pi.hProcess, 30000) != WAIT_OBJECT_0)
+        TerminateProcess(pi.hProcess, 1);
+    out.ms = nowMs() - start;
+    if (cpuView)
+        UnmapViewOfFile(cpuView);
+    UnhookWindowsHookEx(hook);
+    DWORD code = 1;
+    GetExitCodeProcess(pi.hProcess, &code);
+    if (ok && code != 0)
+    {
+        std::fprintf(stderr, "%ls ended with status %lu\n", program.c_str(), code);
+        ok = false;
+    }
+    return ok;
+}
+
+int usage()
+{
+    std::fprintf(
+        stderr,
+        "usage: tavrin_bench_startup PROGRAM.exe FLOOR.exe FIRST_PAINT_PROBE.dll [--runs N] [--warmup N]\n");
+    return 2;
+}
+
+// A path as the Windows calls take it, absolute.
+std::wstring fullPath(const char* path)
+{
+    const int n = MultiByteToWideChar(CP_UTF8, 0, path, -1, nullptr, 0);
+    std::wstring w(n, L'\0');
+    MultiByteToWideChar(CP_UTF8, 0, path, -1, w.data(), n);
+    wchar_t full[MAX_PATH];
+    return GetFullPathNameW(w.c_str(), MAX_PATH, full, nullptr) ? full : w.c_str();
+}
+
+}  // namespace
+
+int main(int argc, char** argv)
+{
+    if (argc < 4)
+        return usage();
+    const std::wstring program = fullPath(argv[1]), floor = fullPath(argv[2]), probe = fullPath(argv[3]);
+    int runs = 15, warmup = 2;
+    for (int i = 4; i + 1 < argc; i += 2)
+    {
+        if (std::strcmp(argv[i], "--runs") == 0)
+            runs = std::max(1, std::atoi(argv[i + 1]));
+        else if (std::strcmp(argv[i], "--warmup") == 0)
+            warmup = std::max(0, std::atoi(argv[i + 1]));
+        else
+            return usage();
+    }
+    g_probe = LoadLibraryW(probe.c_str());
+    g_hook = g_probe ? reinterpret_cast<HOOKPROC>(
+                           reinterpret_cast<void*>(GetProcAddress(g_probe, "tavrinBenchFirstPaint")))
+                     : nullptr;
+    if (!g_hook)
+    {
+        std::fprintf(stderr, "cannot load the probe %ls\n", probe.c_str());
+        return 1;
+    }
+    // The simulated boards' clock stopped: nothing moves under the measurement.
+    SetEnvironmentVariableW(L"LUMBRA_SIM_PULSE_HZ", L"0");
+
+    Sample s{};
+    // The warm-up runs fill the file and font caches; their output is shown,
+    // so a program that cannot start says why.
+    for (int i = 0; i < warmup; ++i)
+        if (!runOnce(floor, false, s) || !runOnce(program, false, s))
+            return 1;
+
+    std::vector<Sample> a, b;
+    for (int i = 0; i < runs; ++i)
+    {
+        Sample fa{}, pb{};
+        if (!runOnce(floor, i > 0 || warmup > 0, fa) || !runOnce(program, i > 0 || warmup > 0, pb))
+            return 1;
+        a.push_back(fa);
+        b.push_back(pb);
+    }
+    bench::startup::printTable(a, b, "Peak working set");
+    return 0;
+}

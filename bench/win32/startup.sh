@@ -1,0 +1,38 @@
+#!/usr/bin/env bash
+# Runs the Windows start-up benchmark under Wine, in the test prefix of its
+# build tree, on the display there is or else on a virtual one of its own.
+#
+#   startup.sh <prefix> tavrin_bench_startup.exe tavrin.exe floor.exe probe.dll [--runs N] [--warmup N]
+#
+# WINE and WINESERVER as for tests/wine/wine_prefix.sh. The table goes to
+# stdout; it fails unless the benchmark printed its table and ended with 0.
+set -euo pipefail
+here=$(cd "$(dirname "$0")" && pwd)
+# Without a window manager Wine waits two seconds for each new window to be
+# mapped, which would swamp what is measured.
+if [ -z "${DISPLAY:-}" ]; then
+    exec xvfb-run -a -s "-screen 0 1024x768x24" bash "$here/startup.sh" --own-display "$@"
+fi
+if [ "${1:-}" = --own-display ]; then
+    shift
+    openbox >/dev/null 2>&1 &
+    wm=$!
+    trap 'kill "$wm" 2>/dev/null || true' EXIT
+    sleep 0.5
+fi
+# shellcheck source=../../tests/wine/wine_prefix.sh
+source "$here/../../tests/wine/wine_prefix.sh"
+wine_environment "${1:?prefix}"
+shift
+[ -f "$(wine_ready_mark)" ] || wine_fail "no prefix at $WINEPREFIX (the wine_prefix test makes it)"
+
+run() {
+    local output status=0
+    output=$(cd "$(dirname "$1")" && timeout "${TAVRIN_WINE_TIMEOUT:-540}" "$WINE" "$@" </dev/null 2>&1) || status=$?
+    output=$(printf '%s\n' "$output" | tr -d '\r')
+    printf '%s\n' "$output"
+    printf '%s\n' "$output" | grep -q '^| Start-up (' || wine_fail "$(basename "$1") printed no table"
+    [ "$status" -eq 0 ] || wine_fail "$(basename "$1") ended with status $status"
+}
+
+run "$@"
