@@ -29,7 +29,7 @@ inline void printTable(const std::vector<Sample>& floor, const std::vector<Sampl
                        const char* peakLabel)
 {
     const size_t runs = std::min(floor.size(), program.size());
-    std::vector<double> am, bm, ac, bc, ar, br, ratios;
+    std::vector<double> am, bm, ac, bc, ar, br, ratios, cpuRatios;
     for (size_t i = 0; i < runs; ++i)
     {
         am.push_back(floor[i].ms);
@@ -39,6 +39,7 @@ inline void printTable(const std::vector<Sample>& floor, const std::vector<Sampl
         ar.push_back(floor[i].peakMiB);
         br.push_back(program[i].peakMiB);
         ratios.push_back(program[i].ms / floor[i].ms);
+        cpuRatios.push_back(program[i].cpuMs / floor[i].cpuMs);
     }
     if (runs == 0)
         return;
@@ -56,6 +57,11 @@ inline void printTable(const std::vector<Sample>& floor, const std::vector<Sampl
     std::printf("\n    ");
     for (size_t i = 0; i < runs; ++i)
         std::printf("%.2f%s", ratios[i], i + 1 < runs ? " " : "\n");
+    // The two runs of a pair share the machine's load of the moment, which on
+    // a shared machine moves CPU time too.
+    const auto [clo, chi] = std::minmax_element(cpuRatios.begin(), cpuRatios.end());
+    std::printf("\nCPU-time ratio run by run: median %.2f×, min %.2f×, max %.2f×\n", median(cpuRatios), *clo,
+                *chi);
 }
 
 }  // namespace bench::startup

@@ -1,6 +1,6 @@
 // Hooked into both start-up children (the program and the floor) by the
 // benchmark, so the shipped program carries no benchmark code: after the
-// first paint of a top-level window (its children painted with it), it asks
+// first paint of the main window (its children painted with it), it asks
 // the thread's message loop to end, the ordinary way out. As the process
 // leaves, it hands the benchmark the process's CPU time and holds the process
 // while the benchmark reads its peak working set, which Wine only reports for
@@ -85,19 +85,44 @@ void reportEnd()
         CloseHandle(cpu);
 }
 
-}  // namespace
+WNDPROC formProc = nullptr;
 
-extern "C" __declspec(dllexport) LRESULT CALLBACK
-    tavrinBenchFirstPaint(int code, WPARAM wParam, LPARAM lParam)
+LRESULT CALLBACK watchFirstPaint(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam)
 {
-    const auto* msg = reinterpret_cast<const CWPRETSTRUCT*>(lParam);
-    if (code == HC_ACTION && !painted && msg->message == WM_PAINT &&
-        !(GetWindowLongPtrW(msg->hwnd, GWL_STYLE) & WS_CHILD))
+    const LRESULT result = CallWindowProcW(formProc, hwnd, message, wParam, lParam);
+    if (message == WM_PAINT && !painted)
     {
         painted = true;
         // The children's paint is still queued; it is part of the first frame.
-        RedrawWindow(msg->hwnd, nullptr, nullptr, RDW_UPDATENOW | RDW_ALLCHILDREN);
+        RedrawWindow(hwnd, nullptr, nullptr, RDW_UPDATENOW | RDW_ALLCHILDREN);
         PostQuitMessage(0);
+    }
+    return result;
+}
+
+}  // namespace
+
+// The benchmark's hook brings the probe into the process as the first window
+// is made. A hook runs through the server on every call, so it only serves to
+// find the main window: that is subclassed, and the benchmark, told so, lets
+// go of the hook.
+extern "C" __declspec(dllexport) LRESULT CALLBACK
+    tavrinBenchFirstPaint(int code, WPARAM wParam, LPARAM lParam)
+{
+    if (code == HCBT_CREATEWND && !formProc)
+    {
+        const auto* create = reinterpret_cast<const CBT_CREATEWNDW*>(lParam)->lpcs;
+        if (!(create->style & WS_CHILD) && (create->style & WS_CAPTION) == WS_CAPTION)
+        {
+            HWND hwnd = reinterpret_cast<HWND>(wParam);
+            formProc = reinterpret_cast<WNDPROC>(
+                SetWindowLongPtrW(hwnd, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(watchFirstPaint)));
+            if (HANDLE found = OpenEventW(EVENT_MODIFY_STATE, FALSE, eventName(L"found").c_str()))
+            {
+                SetEvent(found);
+                CloseHandle(found);
+            }
+        }
     }
     return CallNextHookEx(nullptr, code, wParam, lParam);
 }

@@ -48,15 +48,33 @@ HANDLE namedEvent(DWORD pid, const wchar_t* what)
     return CreateEventW(nullptr, TRUE, FALSE, probeName(pid, what).c_str());
 }
 
-struct Handles
+// A handle closed with its scope.
+struct Owned
 {
-    std::vector<HANDLE> all;
-    ~Handles()
+    HANDLE h;
+    ~Owned()
     {
-        for (HANDLE h : all)
-            if (h)
-                CloseHandle(h);
+        if (h && h != INVALID_HANDLE_VALUE)
+            CloseHandle(h);
     }
+    operator HANDLE() const { return h; }
+};
+
+// What the runner and the probe in one child meet by: the child's process id
+// in their names.
+struct Meeting
+{
+    explicit Meeting(DWORD pid)
+        : found{namedEvent(pid, L"found")}, ended{namedEvent(pid, L"ended")},
+          taken{namedEvent(pid, L"taken")}, cpu{CreateFileMappingW(INVALID_HANDLE_VALUE, nullptr,
+                                                                   PAGE_READWRITE, 0, sizeof(double),
+                                                                   probeName(pid, L"cpu").c_str())}
+    {
+    }
+    Owned found;  // the probe has found the main window
+    Owned ended;  // the process is ending, its CPU time written
+    Owned taken;  // the runner has read what it needs
+    Owned cpu;    // the CPU time, in milliseconds
 };
 
 bool runOnce(const std::wstring& program, bool quiet, Sample& out)
@@ -83,12 +101,10 @@ bool runOnce(const std::wstring& program, bool quiet, Sample& out)
             CloseHandle(nul);
         return false;
     }
-    Handles h{{pi.hProcess, pi.hThread, namedEvent(pi.dwProcessId, L"ended"),
-               namedEvent(pi.dwProcessId, L"taken"), nul == INVALID_HANDLE_VALUE ? nullptr : nul,
-               CreateFileMappingW(INVALID_HANDLE_VALUE, nullptr, PAGE_READWRITE, 0, sizeof(double),
-                                  probeName(pi.dwProcessId, L"cpu").c_str())}};
-    void* cpuView = h.all[5] ? MapViewOfFile(h.all[5], FILE_MAP_READ, 0, 0, sizeof(double)) : nullptr;
-    HHOOK hook = SetWindowsHookExW(WH_CALLWNDPROCRET, g_hook, g_probe, pi.dwThreadId);
+    const Owned process{pi.hProcess}, thread{pi.hThread}, nulOut{nul};
+    const Meeting m(pi.dwProcessId);
+    void* cpuView = m.cpu ? MapViewOfFile(m.cpu, FILE_MAP_READ, 0, 0, sizeof(double)) : nullptr;
+    HHOOK hook = SetWindowsHookExW(WH_CBT, g_hook, g_probe, pi.dwThreadId);
     if (!hook)
     {
         std::fprintf(stderr, "cannot hook the probe onto %ls: error %lu\n", program.c_str(), GetLastError());
@@ -97,7 +113,11 @@ bool runOnce(const std::wstring& program, bool quiet, Sample& out)
     }
     ResumeThread(pi.hThread);
 
-    HANDLE waitFor[] = {h.all[2], pi.hProcess};
+    // Once the probe has found the main window the hook only costs the child time.
+    HANDLE whenFound[] = {m.found, pi.hProcess};
+    WaitForMultipleObjects(2, whenFound, FALSE, 60000);
+    UnhookWindowsHookEx(hook);
+    HANDLE waitFor[] = {m.ended, pi.hProcess};
     const DWORD woke = WaitForMultipleObjects(2, waitFor, FALSE, 60000);
     bool ok = woke == WAIT_OBJECT_0;
     if (ok)
@@ -109,7 +129,7 @@ bool runOnce(const std::wstring& program, bool quiet, Sample& out)
         if (!ok)
             std::fprintf(stderr, "%ls: no CPU time or peak working set\n", program.c_str());
         out.peakMiB = mem.PeakWorkingSetSize / (1024.0 * 1024.0);
-        SetEvent(h.all[3]);
+        SetEvent(m.taken);
     }
     else
         std::fprintf(stderr, "%ls %s\n", program.c_str(),
@@ -120,7 +140,6 @@ bool runOnce(const std::wstring& program, bool quiet, Sample& out)
     out.ms = nowMs() - start;
     if (cpuView)
         UnmapViewOfFile(cpuView);
-    UnhookWindowsHookEx(hook);
     DWORD code = 1;
     GetExitCodeProcess(pi.hProcess, &code);
     if (ok && code != 0)
