@@ -2,21 +2,20 @@
 // the simulated library with its clock stopped; next to each, the library's
 // own time for the very same calls, so the program's share shows apart. Also
 // the price of a call through the program's bound table against a direct one.
+// The cost of each user action on the real main window against the simulated
+// library with its clock stopped; next to each, the library's own time for the
+// very same calls, so the program's share shows apart. Also the price of a
+// call through the program's bound table against a direct one. The user's
+// clicks and keys go through the test driver, so the same cases run on every
+// back end (off-screen on Qt, under Wine on Win32).
 #include "Tavrinmain.h"
 #include "devctl/Module1.h"
+#include "driver/TestDriver.h"
 #include "frmConWr.h"
 #include "lumbra_sim.h"
 #include "runner.h"
 #include "start.h"
-#include "ui/qt/QtBackend.h"
-#include "ui/qt/fonts.h"
 
-#include <QApplication>
-#include <QElapsedTimer>
-#include <QWindow>
-#include <QKeyEvent>
-#include <QListWidget>
-#include <QMouseEvent>
 #include <cstdio>
 #include <cstdlib>
 #include <memory>
@@ -27,42 +26,25 @@ namespace
 constexpr int32_t kChip = 1;
 
 // What the user waits for: the handler and the repaint it asked for.
-void settle() { QCoreApplication::sendPostedEvents(); }
-
-// A window paints only once the platform has exposed it, which it reports
-// through the event loop.
-bool showExposed(QWidget& w)
-{
-    w.show();
-    QElapsedTimer waited;
-    waited.start();
-    while (!(w.windowHandle() && w.windowHandle()->isExposed()) && waited.elapsed() < 5000)
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 50);
-    QCoreApplication::processEvents();
-    return w.windowHandle() && w.windowHandle()->isExposed();
-}
-
-void sendKey(QWidget* to, int key, const QString& text)
-{
-    QKeyEvent press(QEvent::KeyPress, key, Qt::NoModifier, text);
-    QApplication::sendEvent(to, &press);
-    QKeyEvent release(QEvent::KeyRelease, key, Qt::NoModifier, text);
-    QApplication::sendEvent(to, &release);
-}
+void settle() { driver::wait(0); }
 
 // A left click in the middle of dump cell (col, row).
-void clickCell(ui::PictureBox* control, int col, int row)
+void clickCell(const ui::PictureBox* box, int col, int row)
 {
     const AppState& s = app();
-    QWidget* box = ui::qt::widgetOf(control);
-    const QPointF at((col + 0.5) * s.cellWidth / control->twipsPerPixelX(),
-                     (row + 0.5) * s.cellHeight / control->twipsPerPixelY());
-    QMouseEvent press(QEvent::MouseButtonPress, at, box->mapToGlobal(at), Qt::LeftButton, Qt::LeftButton,
-                      Qt::NoModifier);
-    QApplication::sendEvent(box, &press);
-    QMouseEvent release(QEvent::MouseButtonRelease, at, box->mapToGlobal(at), Qt::LeftButton, Qt::NoButton,
-                        Qt::NoModifier);
-    QApplication::sendEvent(box, &release);
+    driver::click(box, (col + 0.5) * s.cellWidth, (row + 0.5) * s.cellHeight);
+}
+
+void setEnv(const char* name, const char* value)
+{
+#ifdef _WIN32
+    _putenv_s(name, value);
+#else
+    if (*value)
+        setenv(name, value, 1);
+    else
+        unsetenv(name);
+#endif
 }
 
 void readConfigDirect()
@@ -136,7 +118,7 @@ void registerCases(Tavrinmain& w, frmConWr& dialog)
                    bool odd = false;
                    for (auto _ : st)
                    {
-                       sendKey(ui::qt::widgetOf(w.picDump), odd ? Qt::Key_Left : Qt::Key_Right, QString());
+                       driver::key(w.picDump, odd ? driver::Key::Left : driver::Key::Right);
                        settle();
                        odd = !odd;
                    }
@@ -147,7 +129,8 @@ void registerCases(Tavrinmain& w, frmConWr& dialog)
                [&dialog](benchmark::State& st)
                {
                    dialog.Form_Load();
-                   if (!showExposed(*ui::qt::windowOf(&dialog.form())))
+                   dialog.form().show();
+                   if (!driver::waitShown(dialog.form()))
                    {
                        st.SkipWithError("the dialog was not exposed");
                        return;
@@ -155,8 +138,7 @@ void registerCases(Tavrinmain& w, frmConWr& dialog)
                    bool odd = false;
                    for (auto _ : st)
                    {
-                       sendKey(ui::qt::widgetOf(dialog.picData), odd ? Qt::Key_A : Qt::Key_5,
-                               odd ? QStringLiteral("a") : QStringLiteral("5"));
+                       driver::keyChar(dialog.picData, odd ? 'a' : '5');
                        settle();
                        odd = !odd;
                    }
@@ -250,19 +232,15 @@ void printTables(const bench::Medians& m)
 
 int main(int argc, char** argv)
 {
-    setenv("QT_QPA_PLATFORM", "offscreen", 0);
     // Two boards, and pulses only when someone sends them: nothing moves
     // under the measurement.
-    setenv("LUMBRA_SIM_PULSE_HZ", "0", 1);
-    setenv("LUMBRA_SIM_CHIPS", "2", 1);
-    unsetenv("LUMBRA_SIM_FAIL");
-    unsetenv("LUMBRA_SIM_STATE");
+    setEnv("LUMBRA_SIM_PULSE_HZ", "0");
+    setEnv("LUMBRA_SIM_CHIPS", "2");
+    setEnv("LUMBRA_SIM_FAIL", "");
+    setEnv("LUMBRA_SIM_STATE", "");
 
-    int qtArgc = 1;
-    QApplication qt(qtArgc, argv);
-    ui::qt::installFontSubstitutes();
-    ui::qt::QtBackend backend;
-    ui::setBackend(&backend);
+    int sessionArgc = 1;
+    driver::Session session(sessionArgc, argv);
     Module1::useLibrary();
     start::setEndFunction([](int) {});
     if (!start::Main())
@@ -271,10 +249,10 @@ int main(int argc, char** argv)
         return 1;
     }
     Tavrinmain& w = Tavrinmain::instance();
-    static_cast<QListWidget*>(ui::qt::widgetOf(w.lstOrvel))->setCurrentRow(kChip - 1);
-    if (!showExposed(*ui::qt::windowOf(&w.form())))
+    driver::selectRow(w.lstOrvel, kChip - 1);
+    if (!driver::waitShown(w.form()))
     {
-        std::fprintf(stderr, "the main window was not exposed\n");
+        std::fprintf(stderr, "the main window was not shown\n");
         return 1;
     }
     auto dialog = std::make_unique<frmConWr>(w);

@@ -11,7 +11,7 @@ here=$(cd "$(dirname "$0")" && pwd)
 # Without a window manager Wine waits two seconds for each new window to be
 # mapped, which would swamp what is measured.
 if [ -z "${DISPLAY:-}" ]; then
-    exec xvfb-run -a -s "-screen 0 1024x768x24" bash "$here/startup.sh" --own-display "$@"
+    exec xvfb-run -a -s "-screen 0 1024x768x24" bash "$here/wine_run.sh" --own-display "$@"
 fi
 if [ "${1:-}" = --own-display ]; then
     shift
@@ -31,7 +31,7 @@ run() {
     output=$(cd "$(dirname "$1")" && timeout "${TAVRIN_WINE_TIMEOUT:-540}" "$WINE" "$@" </dev/null 2>&1) || status=$?
     output=$(printf '%s\n' "$output" | tr -d '\r')
     printf '%s\n' "$output"
-    printf '%s\n' "$output" | grep -q '^| Start-up (' || wine_fail "$(basename "$1") printed no table"
+    printf '%s\n' "$output" | grep -q '^|---' || wine_fail "$(basename "$1") printed no table"
     [ "$status" -eq 0 ] || wine_fail "$(basename "$1") ended with status $status"
 }
 
