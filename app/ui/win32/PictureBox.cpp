@@ -233,6 +233,10 @@ LRESULT PictureBox::handle(UINT message, WPARAM wParam, LPARAM lParam)
         }
         case WM_ERASEBKGND:
             return 1;
+        // The labels a box holds stand on its white, as the box is cleared.
+        case WM_CTLCOLORSTATIC:
+            SetBkColor(reinterpret_cast<HDC>(wParam), RGB(0xFF, 0xFF, 0xFF));
+            return reinterpret_cast<LRESULT>(GetStockObject(WHITE_BRUSH));
         case WM_GETDLGCODE:
             return DLGC_WANTARROWS | DLGC_WANTCHARS;
         case WM_LBUTTONDOWN:

@@ -942,9 +942,18 @@ void saveShot(const ui::Form& f, const char* name)
     HWND w = window(f);
     RedrawWindow(w, nullptr, nullptr, RDW_INVALIDATE | RDW_FRAME | RDW_ALLCHILDREN | RDW_UPDATENOW);
     pump();
-    RECT r;
-    GetWindowRect(w, &r);
-    const int width = r.right - r.left, height = r.bottom - r.top;
+    // The window below its title bar, its menu bar included, as the other
+    // back end's shots show it.
+    RECT window, client;
+    GetWindowRect(w, &window);
+    GetClientRect(w, &client);
+    MapWindowPoints(w, nullptr, reinterpret_cast<POINT*>(&client), 2);
+    MENUBARINFO menu{};
+    menu.cbSize = sizeof menu;
+    if (GetMenu(w) && GetMenuBarInfo(w, OBJID_MENU, 0, &menu))
+        client.top = menu.rcBar.top;
+    const int left = client.left - window.left, top = client.top - window.top;
+    const int width = client.right - client.left, height = client.bottom - client.top;
     HDC windowDc = GetWindowDC(w);
     HDC dc = CreateCompatibleDC(windowDc);
     BITMAPINFO info{};
@@ -957,7 +966,7 @@ void saveShot(const ui::Form& f, const char* name)
     void* bits = nullptr;
     HBITMAP bitmap = CreateDIBSection(dc, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
     HGDIOBJ old = SelectObject(dc, bitmap);
-    BitBlt(dc, 0, 0, width, height, windowDc, 0, 0, SRCCOPY);
+    BitBlt(dc, 0, 0, width, height, windowDc, left, top, SRCCOPY);
     GdiFlush();
     const auto* p = static_cast<const uint32_t*>(bits);
     const std::vector<uint32_t> rgb(p, p + size_t(width) * size_t(height));
