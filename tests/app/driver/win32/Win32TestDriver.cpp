@@ -74,17 +74,16 @@ bool pumpUntil(Done done)
     return done();
 }
 
+BOOL CALLBACK collect(HWND w, LPARAM list)
+{
+    reinterpret_cast<std::vector<HWND>*>(list)->push_back(w);
+    return TRUE;
+}
+
 std::vector<HWND> threadWindows()
 {
     std::vector<HWND> all;
-    EnumThreadWindows(
-        GetCurrentThreadId(),
-        [](HWND w, LPARAM list)
-        {
-            reinterpret_cast<std::vector<HWND>*>(list)->push_back(w);
-            return TRUE;
-        },
-        reinterpret_cast<LPARAM>(&all));
+    EnumThreadWindows(GetCurrentThreadId(), collect, reinterpret_cast<LPARAM>(&all));
     return all;
 }
 
