@@ -3,9 +3,10 @@
 # compiler, and every test program run under Wine in a prefix of this build
 # tree's own.
 #
-#   tavrin_add_wine_gtest(<target>)
+#   tavrin_add_wine_gtest(<target> [DISPLAY])
 #     runs the GoogleTest program <target> as one test, which passes only on
-#     GoogleTest's closing line (tests/wine/wine_prefix.sh)
+#     GoogleTest's closing line (tests/wine/wine_prefix.sh); with DISPLAY, on an
+#     X display of its own, for a program that opens windows
 
 # Windows programs name their libraries without the "lib" of a Unix one:
 # lumbra.dll, which a client loads by that name.
@@ -46,6 +47,10 @@ set_tests_properties(wine_prefix PROPERTIES FIXTURES_SETUP wine_prefix ENVIRONME
                                             TIMEOUT 300)
 
 function(tavrin_add_wine_gtest target)
-  add_test(NAME ${target} COMMAND bash ${TAVRIN_WINE_SCRIPT} gtest ${TAVRIN_WINE_PREFIX} $<TARGET_FILE:${target}>)
+  set(mode gtest)
+  if("DISPLAY" IN_LIST ARGN)
+    set(mode gtest-display)
+  endif()
+  add_test(NAME ${target} COMMAND bash ${TAVRIN_WINE_SCRIPT} ${mode} ${TAVRIN_WINE_PREFIX} $<TARGET_FILE:${target}>)
   set_tests_properties(${target} PROPERTIES FIXTURES_REQUIRED wine_prefix ENVIRONMENT "${TAVRIN_WINE_ENV}")
 endfunction()
