@@ -47,5 +47,8 @@ set_tests_properties(wine_prefix PROPERTIES FIXTURES_SETUP wine_prefix ENVIRONME
 
 function(tavrin_add_wine_gtest target)
   add_test(NAME ${target} COMMAND bash ${TAVRIN_WINE_SCRIPT} gtest ${TAVRIN_WINE_PREFIX} $<TARGET_FILE:${target}>)
-  set_tests_properties(${target} PROPERTIES FIXTURES_REQUIRED wine_prefix ENVIRONMENT "${TAVRIN_WINE_ENV}")
+  # One test at a time in the prefix: the black-box run stops its server before
+  # and after, which would end a program of another test.
+  set_tests_properties(${target} PROPERTIES FIXTURES_REQUIRED wine_prefix ENVIRONMENT "${TAVRIN_WINE_ENV}"
+                                            RESOURCE_LOCK wine_prefix)
 endfunction()
