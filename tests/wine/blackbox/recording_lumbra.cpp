@@ -94,198 +94,200 @@ bool registerOffset(int32_t offset, int32_t end) { return offset >= 0 && offset 
 extern "C"
 {
 
-int16_t LUMBRA_CALL PciOpenDevice(void)
-{
-    record("PciOpenDevice");
-    makeBoard();
-    return 1;
-}
+    int16_t LUMBRA_CALL PciOpenDevice(void)
+    {
+        record("PciOpenDevice");
+        makeBoard();
+        return 1;
+    }
 
-int16_t LUMBRA_CALL PciCloseDevice(void)
-{
-    record("PciCloseDevice");
-    return 1;
-}
+    int16_t LUMBRA_CALL PciCloseDevice(void)
+    {
+        record("PciCloseDevice");
+        return 1;
+    }
 
-int32_t LUMBRA_CALL PciGetVxdVersion(void)
-{
-    record("PciGetVxdVersion");
-    return 0x0102;
-}
+    int32_t LUMBRA_CALL PciGetVxdVersion(void)
+    {
+        record("PciGetVxdVersion");
+        return 0x0102;
+    }
 
-int32_t LUMBRA_CALL PciFindDevice(void)
-{
-    record("PciFindDevice");
-    return kChips;
-}
+    int32_t LUMBRA_CALL PciFindDevice(void)
+    {
+        record("PciFindDevice");
+        return kChips;
+    }
 
-int16_t LUMBRA_CALL PciRegisterDevice(int32_t chip)
-{
-    record("PciRegisterDevice chip=%d", chip);
-    return chipAt(chip) ? 1 : 0;
-}
+    int16_t LUMBRA_CALL PciRegisterDevice(int32_t chip)
+    {
+        record("PciRegisterDevice chip=%d", chip);
+        return chipAt(chip) ? 1 : 0;
+    }
 
-int16_t LUMBRA_CALL PciReadConfigReg(int32_t chip, int32_t offset, int32_t* value)
-{
-    record("PciReadConfigReg chip=%d offset=0x%02X", chip, unsigned(offset));
-    Chip* c = chipAt(chip);
-    if (!c || !registerOffset(offset, 0x44))
-        return 0;
-    *value = c->config[offset / 4];
-    return 1;
-}
+    int16_t LUMBRA_CALL PciReadConfigReg(int32_t chip, int32_t offset, int32_t* value)
+    {
+        record("PciReadConfigReg chip=%d offset=0x%02X", chip, unsigned(offset));
+        Chip* c = chipAt(chip);
+        if (!c || !registerOffset(offset, 0x44))
+            return 0;
+        *value = c->config[offset / 4];
+        return 1;
+    }
 
-int16_t LUMBRA_CALL PciWriteConfigReg(int32_t chip, int32_t offset, int32_t value)
-{
-    record("PciWriteConfigReg chip=%d offset=0x%02X value=0x%08X", chip, unsigned(offset), unsigned(value));
-    Chip* c = chipAt(chip);
-    if (!c || !registerOffset(offset, 0x44))
-        return 0;
-    c->config[offset / 4] = value;
-    return 1;
-}
+    int16_t LUMBRA_CALL PciWriteConfigReg(int32_t chip, int32_t offset, int32_t value)
+    {
+        record("PciWriteConfigReg chip=%d offset=0x%02X value=0x%08X", chip, unsigned(offset),
+               unsigned(value));
+        Chip* c = chipAt(chip);
+        if (!c || !registerOffset(offset, 0x44))
+            return 0;
+        c->config[offset / 4] = value;
+        return 1;
+    }
 
-int16_t LUMBRA_CALL OrvelReadModeReg(int32_t chip, int32_t offset, int32_t* value)
-{
-    record("OrvelReadModeReg chip=%d offset=0x%02X", chip, unsigned(offset));
-    Chip* c = chipAt(chip);
-    if (!c || !registerOffset(offset, 0x40))
-        return 0;
-    *value = c->mode[offset / 4];
-    return 1;
-}
+    int16_t LUMBRA_CALL OrvelReadModeReg(int32_t chip, int32_t offset, int32_t* value)
+    {
+        record("OrvelReadModeReg chip=%d offset=0x%02X", chip, unsigned(offset));
+        Chip* c = chipAt(chip);
+        if (!c || !registerOffset(offset, 0x40))
+            return 0;
+        *value = c->mode[offset / 4];
+        return 1;
+    }
 
-int16_t LUMBRA_CALL OrvelWriteModeReg(int32_t chip, int32_t offset, int32_t value)
-{
-    record("OrvelWriteModeReg chip=%d offset=0x%02X value=0x%08X", chip, unsigned(offset), unsigned(value));
-    Chip* c = chipAt(chip);
-    if (!c || !registerOffset(offset, 0x40))
-        return 0;
-    c->mode[offset / 4] = value;
-    return 1;
-}
+    int16_t LUMBRA_CALL OrvelWriteModeReg(int32_t chip, int32_t offset, int32_t value)
+    {
+        record("OrvelWriteModeReg chip=%d offset=0x%02X value=0x%08X", chip, unsigned(offset),
+               unsigned(value));
+        Chip* c = chipAt(chip);
+        if (!c || !registerOffset(offset, 0x40))
+            return 0;
+        c->mode[offset / 4] = value;
+        return 1;
+    }
 
-int16_t LUMBRA_CALL OrvelReadEep(int32_t chip, int32_t address, int32_t* value)
-{
-    record("OrvelReadEep chip=%d address=%d", chip, address);
-    Chip* c = chipAt(chip);
-    if (!c || address < 0 || address >= 64)
-        return 0;
-    *value = c->eeprom[address];
-    return 1;
-}
+    int16_t LUMBRA_CALL OrvelReadEep(int32_t chip, int32_t address, int32_t* value)
+    {
+        record("OrvelReadEep chip=%d address=%d", chip, address);
+        Chip* c = chipAt(chip);
+        if (!c || address < 0 || address >= 64)
+            return 0;
+        *value = c->eeprom[address];
+        return 1;
+    }
 
-int16_t LUMBRA_CALL OrvelWriteEep(int32_t chip, int32_t address, int32_t value)
-{
-    record("OrvelWriteEep chip=%d address=%d value=0x%04X", chip, address, unsigned(value));
-    Chip* c = chipAt(chip);
-    if (!c || address < 0 || address >= 64)
-        return 0;
-    c->eeprom[address] = uint16_t(value);
-    return 1;
-}
+    int16_t LUMBRA_CALL OrvelWriteEep(int32_t chip, int32_t address, int32_t value)
+    {
+        record("OrvelWriteEep chip=%d address=%d value=0x%04X", chip, address, unsigned(value));
+        Chip* c = chipAt(chip);
+        if (!c || address < 0 || address >= 64)
+            return 0;
+        c->eeprom[address] = uint16_t(value);
+        return 1;
+    }
 
-int16_t LUMBRA_CALL TavrinInitEep(int32_t chip)
-{
-    record("TavrinInitEep chip=%d", chip);
-    Chip* c = chipAt(chip);
-    if (!c)
-        return 0;
-    for (uint16_t& word : c->eeprom)
-        word = 0xFFFF;
-    return 1;
-}
+    int16_t LUMBRA_CALL TavrinInitEep(int32_t chip)
+    {
+        record("TavrinInitEep chip=%d", chip);
+        Chip* c = chipAt(chip);
+        if (!c)
+            return 0;
+        for (uint16_t& word : c->eeprom)
+            word = 0xFFFF;
+        return 1;
+    }
 
-int16_t LUMBRA_CALL TavrinReadInport(int32_t chip, uint8_t* value)
-{
-    record("TavrinReadInport chip=%d", chip);
-    Chip* c = chipAt(chip);
-    if (!c)
-        return 0;
-    *value = c->inport;
-    return 1;
-}
+    int16_t LUMBRA_CALL TavrinReadInport(int32_t chip, uint8_t* value)
+    {
+        record("TavrinReadInport chip=%d", chip);
+        Chip* c = chipAt(chip);
+        if (!c)
+            return 0;
+        *value = c->inport;
+        return 1;
+    }
 
-int16_t LUMBRA_CALL TavrinReadOutport(int32_t chip, uint8_t* value)
-{
-    record("TavrinReadOutport chip=%d", chip);
-    Chip* c = chipAt(chip);
-    if (!c)
-        return 0;
-    *value = c->outport;
-    return 1;
-}
+    int16_t LUMBRA_CALL TavrinReadOutport(int32_t chip, uint8_t* value)
+    {
+        record("TavrinReadOutport chip=%d", chip);
+        Chip* c = chipAt(chip);
+        if (!c)
+            return 0;
+        *value = c->outport;
+        return 1;
+    }
 
-int16_t LUMBRA_CALL TavrinWriteOutport(int32_t chip, uint8_t value)
-{
-    record("TavrinWriteOutport chip=%d value=0x%02X", chip, unsigned(value));
-    Chip* c = chipAt(chip);
-    if (!c)
-        return 0;
-    c->outport = value;
-    return 1;
-}
+    int16_t LUMBRA_CALL TavrinWriteOutport(int32_t chip, uint8_t value)
+    {
+        record("TavrinWriteOutport chip=%d value=0x%02X", chip, unsigned(value));
+        Chip* c = chipAt(chip);
+        if (!c)
+            return 0;
+        c->outport = value;
+        return 1;
+    }
 
-int16_t LUMBRA_CALL CadmirReadCounter(int32_t chip, int32_t* value)
-{
-    record("CadmirReadCounter chip=%d", chip);
-    Chip* c = chipAt(chip);
-    if (!c)
-        return 0;
-    *value = c->counter;
-    return 1;
-}
+    int16_t LUMBRA_CALL CadmirReadCounter(int32_t chip, int32_t* value)
+    {
+        record("CadmirReadCounter chip=%d", chip);
+        Chip* c = chipAt(chip);
+        if (!c)
+            return 0;
+        *value = c->counter;
+        return 1;
+    }
 
-int16_t LUMBRA_CALL TavrinInitCadmir(int32_t chip, int32_t mode, int32_t data)
-{
-    record("TavrinInitCadmir chip=%d mode=%d data=%d", chip, mode, data);
-    Chip* c = chipAt(chip);
-    if (!c)
-        return 0;
-    c->counter = 0;
-    return 1;
-}
+    int16_t LUMBRA_CALL TavrinInitCadmir(int32_t chip, int32_t mode, int32_t data)
+    {
+        record("TavrinInitCadmir chip=%d mode=%d data=%d", chip, mode, data);
+        Chip* c = chipAt(chip);
+        if (!c)
+            return 0;
+        c->counter = 0;
+        return 1;
+    }
 
-int16_t LUMBRA_CALL TavrinOpenIntr(int32_t chip, uint16_t pulses)
-{
-    record("TavrinOpenIntr chip=%d pulses=%u", chip, unsigned(pulses));
-    if (!chipAt(chip) || openIntr != 0)
-        return 0;
-    openIntr = chip;
-    return 1;
-}
+    int16_t LUMBRA_CALL TavrinOpenIntr(int32_t chip, uint16_t pulses)
+    {
+        record("TavrinOpenIntr chip=%d pulses=%u", chip, unsigned(pulses));
+        if (!chipAt(chip) || openIntr != 0)
+            return 0;
+        openIntr = chip;
+        return 1;
+    }
 
-int16_t LUMBRA_CALL TavrinUnmaskIntr(void)
-{
-    record("TavrinUnmaskIntr");
-    masked = false;
-    return 1;
-}
+    int16_t LUMBRA_CALL TavrinUnmaskIntr(void)
+    {
+        record("TavrinUnmaskIntr");
+        masked = false;
+        return 1;
+    }
 
-int16_t LUMBRA_CALL TavrinMaskIntr(void)
-{
-    record("TavrinMaskIntr");
-    masked = true;
-    return 1;
-}
+    int16_t LUMBRA_CALL TavrinMaskIntr(void)
+    {
+        record("TavrinMaskIntr");
+        masked = true;
+        return 1;
+    }
 
-int16_t LUMBRA_CALL TavrinCloseIntr(int32_t handle)
-{
-    record("TavrinCloseIntr handle=%d", handle);
-    if (handle == 0 || handle != openIntr)
-        return 0;
-    openIntr = 0;
-    return 1;
-}
+    int16_t LUMBRA_CALL TavrinCloseIntr(int32_t handle)
+    {
+        record("TavrinCloseIntr handle=%d", handle);
+        if (handle == 0 || handle != openIntr)
+            return 0;
+        openIntr = 0;
+        return 1;
+    }
 
-int16_t LUMBRA_CALL TavrinReadIntrStat(uint8_t* record_)
-{
-    record("TavrinReadIntrStat");
-    for (int i = 0; i < LUMBRA_INTR_RECORD_SIZE; ++i)
-        record_[i] = 0;
-    record_[0] = uint8_t(openIntr);
-    record_[1] = masked ? 0 : 1;
-    return 1;
-}
+    int16_t LUMBRA_CALL TavrinReadIntrStat(uint8_t* record_)
+    {
+        record("TavrinReadIntrStat");
+        for (int i = 0; i < LUMBRA_INTR_RECORD_SIZE; ++i)
+            record_[i] = 0;
+        record_[0] = uint8_t(openIntr);
+        record_[1] = masked ? 0 : 1;
+        return 1;
+    }
 
 }  // extern "C"
