@@ -25,94 +25,34 @@ rm -rf "$work" "$log"
 mkdir -p "$work"
 start=$SECONDS
 
-xvfb_pid='' wm_pid='' program_pid='' expect_end=no
+# shellcheck source=desktop.sh
+source "$here/desktop.sh"
+
 cleanup() {
     local status=$?
-    if [ "$status" -ne 0 ] && [ -n "${DISPLAY:-}" ]; then
-        import -window root "$work/failure.png" 2>/dev/null || true
+    if [ "$status" -ne 0 ]; then
+        echo "--- calls.log:" >&2
+        cat "$log" >&2 2>/dev/null || true
+        [ -z "${DISPLAY:-}" ] || import -window root "$work/failure.png" 2>/dev/null || true
         echo "screenshot: $work/failure.png; Wine's output: $work/wine.out" >&2
     fi
-    [ -z "$program_pid" ] || kill "$program_pid" 2>/dev/null || true
-    wine_stop
-    [ -z "$wm_pid" ] || kill "$wm_pid" 2>/dev/null || true
-    [ -z "$xvfb_pid" ] || kill "$xvfb_pid" 2>/dev/null || true
-    wait 2>/dev/null || true
+    desktop_stop
     exit "$status"
 }
 trap cleanup EXIT
 trap 'exit 1' INT TERM
 
-# wait_until <seconds> <what> <command...>: polls the command until it succeeds.
-wait_until() {
-    local limit=$1 what=$2 deadline
-    shift 2
-    deadline=$((SECONDS + limit))
-    until "$@"; do
-        if [ -n "$program_pid" ] && [ "$expect_end" = no ] && ! kill -0 "$program_pid" 2>/dev/null; then
-            wine_fail "$what: the program ended (Wine's output: $work/wine.out)"
-        fi
-        if [ "$SECONDS" -ge "$deadline" ]; then
-            echo "--- calls.log:" >&2
-            cat "$log" >&2 2>/dev/null || true
-            wine_fail "$what (not within $limit s)"
-        fi
-        sleep 0.1
-    done
-}
-
 calls() { [ -f "$log" ] && wc -l <"$log" || echo 0; }
-# The calls recorded after the first <n>.
-calls_after() { tail -n +"$(($1 + 1))" "$log" 2>/dev/null || true; }
+has_calls() { [ "$(calls)" -ge "$1" ]; }
 # expect_calls <n> <expected>: the calls after the first <n> are exactly these.
 expect_calls() {
     local got
-    got=$(calls_after "$1")
+    got=$(tail -n +"$(($1 + 1))" "$log" 2>/dev/null || true)
     [ "$got" = "$2" ] || wine_fail "$(printf 'calls were\n%s\nexpected\n%s' "$got" "$2")"
 }
-has_calls() { [ "$(calls)" -ge "$1" ]; }
 
-# The X server picks a free display itself and names it once it listens.
-stop_wine_server() { wine_stop; }
-stop_wine_server
-Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp 3>"$work/display" 2>"$work/xvfb.out" &
-xvfb_pid=$!
-wait_until 20 "Xvfb did not start" test -s "$work/display"
-export DISPLAY=:$(head -n 1 "$work/display")
-openbox --sm-disable >"$work/openbox.out" 2>&1 &
-wm_pid=$!
-wait_until 20 "openbox did not take the display" sh -c 'xprop -root _NET_SUPPORTING_WM_CHECK | grep -q "window id"'
-
-(cd "$work" && exec "$WINE" "$program") >"$work/wine.out" 2>&1 &
-program_pid=$!
-
-# window_named <title>: the id of the viewable top-level window of that title.
-window_named() { xdotool search --onlyvisible --name "^$1\$" 2>/dev/null | head -n 1; }
-shown() { [ -n "$(window_named "$1")" ]; }
-gone() { [ -z "$(window_named "$1")" ]; }
-
-# Twips to pixels at the prefix's 96 dots per inch, as the program rounds.
-px() { echo $((($1 * 96 + 720) / 1440)); }
-
-# Where the client area of a window of the given client size lies on the
-# screen: the X window holds the client below the menu bar, if any, with equal
-# borders left, right and below (xwininfo's geometry is the right one under
-# Wine). Sets cx and cy.
-client_origin() {
-    local win=$1 width=$2 height=$3 info x y w h border
-    info=$(xwininfo -id "$win")
-    x=$(sed -n 's/.*Absolute upper-left X: *//p' <<<"$info")
-    y=$(sed -n 's/.*Absolute upper-left Y: *//p' <<<"$info")
-    w=$(sed -n 's/^ *Width: *//p' <<<"$info")
-    h=$(sed -n 's/^ *Height: *//p' <<<"$info")
-    border=$(((w - $(px "$width")) / 2))
-    cx=$((x + border))
-    cy=$((y + h - $(px "$height") - border))
-}
-
-# click_at <window origin x> <y> <twips x> <twips y> [repeat]
-click_at() {
-    xdotool mousemove --sync $(($1 + $(px "$3"))) $(($2 + $(px "$4"))) click --repeat "${5:-1}" --delay 80 1
-}
+desktop_start "$work"
+program_start "$program"
 
 # Start-up: open, count, register each chip, and only then the window.
 wait_until 60 "the main window did not appear" shown Tavrin
@@ -162,11 +102,6 @@ xdotool windowactivate --sync "$main" 2>/dev/null || xdotool windowfocus --sync 
 xdotool key --delay 100 alt+f x
 wait_until 20 "終了 did not close the library" has_calls $((n + 3))
 expect_calls "$n" "$(printf '%s\n' TavrinMaskIntr 'TavrinCloseIntr handle=0' PciCloseDevice)"
-expect_end=yes
-wait_until 20 "the program did not end after 終了" sh -c "! kill -0 $program_pid 2>/dev/null"
-status=0
-wait "$program_pid" || status=$?
-program_pid=''
-[ "$status" -eq 0 ] || wine_fail "the program ended with status $status"
+program_ended
 echo "終了: mask, close with handle 0, library closed, program ended"
 echo "black-box run passed in $((SECONDS - start)) s"
