@@ -74,6 +74,7 @@ desktop_stop() {
 }
 
 # The id of the viewable top-level window of that title; empty if none.
+# xdotool matches titles whatever their case ("tavrin" finds "Tavrin").
 window_named() { xdotool search --onlyvisible --name "^$1\$" 2>/dev/null | head -n 1; }
 shown() { [ -n "$(window_named "$1")" ]; }
 gone() { [ -z "$(window_named "$1")" ]; }
