@@ -52,5 +52,8 @@ function(tavrin_add_wine_gtest target)
     set(mode gtest-display)
   endif()
   add_test(NAME ${target} COMMAND bash ${TAVRIN_WINE_SCRIPT} ${mode} ${TAVRIN_WINE_PREFIX} $<TARGET_FILE:${target}>)
-  set_tests_properties(${target} PROPERTIES FIXTURES_REQUIRED wine_prefix ENVIRONMENT "${TAVRIN_WINE_ENV}")
+  # One test at a time in the prefix: the black-box run stops its server before
+  # and after, which would end a program of another test.
+  set_tests_properties(${target} PROPERTIES FIXTURES_REQUIRED wine_prefix ENVIRONMENT "${TAVRIN_WINE_ENV}"
+                                            RESOURCE_LOCK wine_prefix)
 endfunction()

@@ -23,6 +23,7 @@ all_packages=(
   "${run_packages[@]}"
   clang-format
   wine64 wine32:i386
+  openbox xdotool x11-utils imagemagick
   dpkg-dev file lintian desktop-file-utils appstream
   g++-mingw-w64-x86-64-win32 binutils-mingw-w64-x86-64
   g++-mingw-w64-i686-posix g++-mingw-w64-x86-64-posix binutils-mingw-w64-i686

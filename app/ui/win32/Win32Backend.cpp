@@ -4,6 +4,7 @@
 
 #include <commctrl.h>
 
+#include <algorithm>
 #include <cmath>
 #include <map>
 #include <utility>
@@ -514,6 +515,51 @@ BOOL CALLBACK collectEnabled(HWND hwnd, LPARAM list)
 class Win32Form;
 Win32Form* activeModal = nullptr;
 
+// A dialog opens centred on its owner, or, with none, on the window in front
+// (as the Qt build's dialogs do), else on the screen, and wholly on the work
+// area. Left to the system, a popup window opens in the screen's corner.
+BOOL CALLBACK firstShown(HWND hwnd, LPARAM found)
+{
+    if (!IsWindowVisible(hwnd))
+        return TRUE;
+    *reinterpret_cast<HWND*>(found) = hwnd;
+    return FALSE;
+}
+
+// The program's window in front: Wine under a window manager may report no
+// active window although one has the keyboard, so the topmost shown window
+// of the thread stands in.
+HWND windowInFront(HWND besides)
+{
+    HWND front = GetActiveWindow();
+    if (front && front != besides && IsWindowVisible(front))
+        return front;
+    front = nullptr;
+    EnumThreadWindows(GetCurrentThreadId(), firstShown, reinterpret_cast<LPARAM>(&front));
+    return front != besides ? front : nullptr;
+}
+
+void centreOnOwner(HWND hwnd)
+{
+    HWND over = GetWindow(hwnd, GW_OWNER);
+    if (!over || !IsWindowVisible(over))
+        over = windowInFront(hwnd);
+    MONITORINFO monitor{};
+    monitor.cbSize = sizeof monitor;
+    GetMonitorInfoW(MonitorFromWindow(over ? over : hwnd, MONITOR_DEFAULTTOPRIMARY), &monitor);
+    const RECT work = monitor.rcWork;
+    RECT around = work, own;
+    if (over)
+        GetWindowRect(over, &around);
+    GetWindowRect(hwnd, &own);
+    const int w = own.right - own.left, h = own.bottom - own.top;
+    const int x =
+        std::max<int>(work.left, std::min<int>(work.right - w, (around.left + around.right - w) / 2));
+    const int y =
+        std::max<int>(work.top, std::min<int>(work.bottom - h, (around.top + around.bottom - h) / 2));
+    SetWindowPos(hwnd, nullptr, x, y, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+}
+
 class Win32Form : public Form
 {
 public:
@@ -590,6 +636,9 @@ public:
     // and given back their input once it closes.
     void showModal() override
     {
+        // Placed while the window in front still takes input, so it is the
+        // active one.
+        centreOnOwner(hwnd_);
         std::vector<HWND> disabled;
         EnumThreadWindows(GetCurrentThreadId(), collectEnabled, reinterpret_cast<LPARAM>(&disabled));
         for (HWND hwnd : disabled)
@@ -912,6 +961,8 @@ LRESULT CALLBACK renameButtons(int code, WPARAM wParam, LPARAM lParam)
     {
         HWND box = reinterpret_cast<HWND>(wParam);
         SetDlgItemTextW(box, IDCANCEL, L"キャンセル");
+        // Wine centres the box on the screen, not on the window it is about.
+        centreOnOwner(box);
         UnhookWindowsHookEx(messageBoxHook);
         messageBoxHook = nullptr;
     }
@@ -937,7 +988,7 @@ Answer Win32Backend::messageBox(const MessageBoxSpec& box)
     const auto* parent = dynamic_cast<const Win32Form*>(box.parent);
     // Without a parent the box still belongs to the window in front, so that
     // window takes no input while it is open.
-    HWND owner = parent ? parent->hwnd() : GetActiveWindow();
+    HWND owner = parent ? parent->hwnd() : windowInFront(nullptr);
     messageBoxHook = SetWindowsHookExW(WH_CBT, renameButtons, nullptr, GetCurrentThreadId());
     const int pressed =
         MessageBoxW(owner, wide(box.text).c_str(), wide(box.caption).c_str(), type | MB_SETFOREGROUND);
