@@ -143,7 +143,7 @@ start_program() {
     icons=$(xprop -id "$window" _NET_WM_ICON | grep -o 'Icon ([0-9]* x [0-9]*)' | tr '\n' ' ')
     [[ $icons == *"Icon (32 x 32)"* && $icons == *"Icon (16 x 16)"* ]] ||
         wine_fail "the window's icons are ${icons:-none}, expected 32 x 32 and 16 x 16"
-    grep -q 'Loaded L".*winsxs\\\\[^"]*common-controls_[^"]*_6\.[^"]*COMCTL32.dll"' "$logs/tavrin.log" ||
+    grep -qi 'Loaded L".*winsxs\\\\[^"]*common-controls_[^"]*_6\.[^"]*COMCTL32.dll"' "$logs/tavrin.log" ||
         wine_fail "the program did not load the common controls 6 (log: $logs/tavrin.log)"
     grep -qF 'Loaded L"C:\\Program Files' "$logs/tavrin.log" && grep -q 'Tavrin\\\\lumbra.dll"' "$logs/tavrin.log" ||
         wine_fail "the program did not load lumbra.dll from its own folder (log: $logs/tavrin.log)"
