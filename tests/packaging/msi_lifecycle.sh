@@ -38,6 +38,9 @@ cleanup() {
     exit $status
 }
 trap cleanup EXIT
+# A signal (ctest's time-out) ends the script through the same clean-up.
+trap 'exit 143' TERM
+trap 'exit 130' INT
 
 current_step=""
 step() {
@@ -49,13 +52,14 @@ step() {
 windows_path() { printf 'Z:%s' "${1//\//\\}"; }
 
 msiexec() {
-    local action=$1 msi=$2 log
+    local action=$1 msi=$2 log status=0
     log=$logs/$(basename "$msi" .msi)-$action.log
     timeout 300 "$WINE" msiexec "/$action" "$(windows_path "$msi")" /qn /l*v "$(windows_path "$log")" </dev/null ||
-        {
-            tail -n 40 "$log" >&2 || true
-            wine_fail "msiexec /$action $(basename "$msi") ended with status $?"
-        }
+        status=$?
+    if [ "$status" -ne 0 ]; then
+        tail -n 40 "$log" >&2 || true
+        wine_fail "msiexec /$action $(basename "$msi") ended with status $status (log: $log)"
+    fi
 }
 
 # The installed-programs entries named Tavrin, one "key|version|publisher" line
