@@ -13,6 +13,9 @@
 set(CMAKE_SHARED_LIBRARY_PREFIX "")
 set(CMAKE_IMPORT_LIBRARY_PREFIX "")
 
+include(${CMAKE_CURRENT_LIST_DIR}/WindowsResources.cmake)
+include(${CMAKE_CURRENT_LIST_DIR}/WindowsPackage.cmake)
+
 set(TAVRIN_GOOGLETEST_SOURCE /usr/src/googletest CACHE PATH "GoogleTest's sources (Debian's googletest package)")
 if(NOT EXISTS ${TAVRIN_GOOGLETEST_SOURCE}/CMakeLists.txt)
   message(FATAL_ERROR "no GoogleTest sources in ${TAVRIN_GOOGLETEST_SOURCE}: run scripts/deps.sh")

@@ -858,10 +858,15 @@ void registerClasses()
     wc.lpfnWndProc = formProc;
     wc.lpszClassName = kFormClass;
     wc.hIcon = LoadIconW(GetModuleHandleW(nullptr), L"TAVRIN");
+    // The title bar's and task bar's icon, drawn at 16 pixels rather than shrunk from 32.
+    wc.hIconSm =
+        static_cast<HICON>(LoadImageW(GetModuleHandleW(nullptr), L"TAVRIN", IMAGE_ICON,
+                                      GetSystemMetrics(SM_CXSMICON), GetSystemMetrics(SM_CYSMICON), 0));
     RegisterClassExW(&wc);
     wc.lpfnWndProc = pageProc;
     wc.lpszClassName = kPageClass;
     wc.hIcon = nullptr;
+    wc.hIconSm = nullptr;
     RegisterClassExW(&wc);
 }
 
