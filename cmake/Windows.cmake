@@ -3,14 +3,18 @@
 # compiler, and every test program run under Wine in a prefix of this build
 # tree's own.
 #
-#   tavrin_add_wine_gtest(<target>)
+#   tavrin_add_wine_gtest(<target> [DISPLAY])
 #     runs the GoogleTest program <target> as one test, which passes only on
-#     GoogleTest's closing line (tests/wine/wine_prefix.sh)
+#     GoogleTest's closing line (tests/wine/wine_prefix.sh); with DISPLAY, on an
+#     X display of its own, for a program that opens windows
 
 # Windows programs name their libraries without the "lib" of a Unix one:
 # lumbra.dll, which a client loads by that name.
 set(CMAKE_SHARED_LIBRARY_PREFIX "")
 set(CMAKE_IMPORT_LIBRARY_PREFIX "")
+
+include(${CMAKE_CURRENT_LIST_DIR}/WindowsResources.cmake)
+include(${CMAKE_CURRENT_LIST_DIR}/WindowsPackage.cmake)
 
 set(TAVRIN_GOOGLETEST_SOURCE /usr/src/googletest CACHE PATH "GoogleTest's sources (Debian's googletest package)")
 if(NOT EXISTS ${TAVRIN_GOOGLETEST_SOURCE}/CMakeLists.txt)
@@ -46,6 +50,13 @@ set_tests_properties(wine_prefix PROPERTIES FIXTURES_SETUP wine_prefix ENVIRONME
                                             TIMEOUT 300)
 
 function(tavrin_add_wine_gtest target)
-  add_test(NAME ${target} COMMAND bash ${TAVRIN_WINE_SCRIPT} gtest ${TAVRIN_WINE_PREFIX} $<TARGET_FILE:${target}>)
-  set_tests_properties(${target} PROPERTIES FIXTURES_REQUIRED wine_prefix ENVIRONMENT "${TAVRIN_WINE_ENV}")
+  set(mode gtest)
+  if("DISPLAY" IN_LIST ARGN)
+    set(mode gtest-display)
+  endif()
+  add_test(NAME ${target} COMMAND bash ${TAVRIN_WINE_SCRIPT} ${mode} ${TAVRIN_WINE_PREFIX} $<TARGET_FILE:${target}>)
+  # One test at a time in the prefix: the black-box run stops its server before
+  # and after, which would end a program of another test.
+  set_tests_properties(${target} PROPERTIES FIXTURES_REQUIRED wine_prefix ENVIRONMENT "${TAVRIN_WINE_ENV}"
+                                            RESOURCE_LOCK wine_prefix)
 endfunction()

@@ -27,7 +27,7 @@ install(FILES ${CMAKE_BINARY_DIR}/packaging/tavrin.1.gz DESTINATION ${CMAKE_INST
 
 set(CPACK_GENERATOR DEB)
 set(CPACK_PACKAGE_NAME tavrin)
-set(CPACK_PACKAGE_VENDOR "Tavrin developers")
+set(CPACK_PACKAGE_VENDOR "${TAVRIN_PUBLISHER}")
 set(CPACK_PACKAGE_CONTACT "Tavrin developers <tavrin@example.org>")
 set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "program for the Tavrin PCI evaluation board")
 # The summary above becomes the first line; CPack indents these lines and

@@ -4,8 +4,9 @@
 #
 #   deps.sh run   what building and running the Linux program needs (scripts/run.sh)
 #   deps.sh all   everything the test command builds and runs (the default): also the
-#                 drivers' and the Windows cross-builds, Wine for 64- and 32-bit
-#                 programs, the package check and the fuzzing compiler
+#                 drivers' and the Windows cross-builds with their resources and
+#                 MSI packages, Wine for 64- and 32-bit programs and the window
+#                 checks under it, the package check and the fuzzing compiler
 set -euo pipefail
 
 set_name=${1:-all}
@@ -22,11 +23,13 @@ run_packages=(
 all_packages=(
   "${run_packages[@]}"
   clang-format
-  wine64 wine32:i386 openbox
+  wine64 wine32:i386
+  openbox xdotool x11-utils imagemagick
   dpkg-dev file lintian desktop-file-utils appstream
   g++-mingw-w64-x86-64-win32 binutils-mingw-w64-x86-64
   g++-mingw-w64-i686-posix g++-mingw-w64-x86-64-posix binutils-mingw-w64-i686
   openssl osslsigncode
+  icoutils wixl msitools
   clang libclang-rt-14-dev
 )
 

@@ -4,8 +4,9 @@
 # first in the normal build, then under AddressSanitizer + UBSan; the normal
 # build is also made into the Debian package and that is checked; then the
 # fuzz targets replay their corpora; last, the Windows builds (32- and 64-bit,
-# cross-built with mingw-w64) run their tests under Wine, after the Linux ones so
-# that a Linux failure shows first.
+# cross-built with mingw-w64) make their MSI packages and run their tests under
+# Wine, the packages' install, upgrade and removal among them, after the Linux
+# ones so that a Linux failure shows first.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 

@@ -20,8 +20,8 @@
 class SimulatorFixture : public ::testing::Test
 {
 protected:
-    using AdvancePulses = int16_t (*)(int32_t chip, uint32_t pulses);
-    using Reset = void (*)();
+    using AdvancePulses = int16_t(LUMBRA_CALL*)(int32_t chip, uint32_t pulses);
+    using Reset = void(LUMBRA_CALL*)();
 
     void SetUp() override
     {
@@ -52,12 +52,7 @@ protected:
         if (reset_)
             reset_();
         for (const auto& [name, value] : savedEnv_)
-        {
-            if (value)
-                setenv(name.c_str(), value->c_str(), 1);
-            else
-                unsetenv(name.c_str());
-        }
+            setEnv(name.c_str(), value ? value->c_str() : nullptr);
     }
 
     AdvancePulses advancePulses = nullptr;
@@ -67,10 +62,20 @@ private:
     {
         const char* old = std::getenv(name);
         savedEnv_.emplace_back(name, old ? std::optional<std::string>(old) : std::nullopt);
+        setEnv(name, value);
+    }
+    // nullptr removes the variable. Windows' C library has no setenv; its
+    // _putenv_s sets the process's environment block, where the library reads.
+    static void setEnv(const char* name, const char* value)
+    {
+#ifdef _WIN32
+        _putenv_s(name, value ? value : "");
+#else
         if (value)
             setenv(name, value, 1);
         else
             unsetenv(name);
+#endif
     }
 
     Reset reset_ = nullptr;

@@ -165,6 +165,7 @@ TEST_F(Readers, ListClickRepeatsTheLastReaderThatSucceeded)
     lib().calls.clear();
     clickChip(0);
     EXPECT_EQ(lib().count("OrvelReadModeReg"), 16);
+    ASSERT_FALSE(lib().calls.empty());
     EXPECT_EQ(lib().calls.front().args.front(), 1);
 
     driver::chooseMenu(w->menuR_eep);  // succeeds for chip 1 too (the model answers 0s)
@@ -174,6 +175,7 @@ TEST_F(Readers, ListClickRepeatsTheLastReaderThatSucceeded)
     clickChip(1);
     EXPECT_EQ(lib().count("OrvelReadEep"), 64);
     EXPECT_EQ(lib().count("OrvelReadModeReg"), 0);
+    ASSERT_FALSE(lib().calls.empty());
     EXPECT_EQ(lib().calls.front().args.front(), 2);
 }
 

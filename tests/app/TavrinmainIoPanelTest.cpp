@@ -256,7 +256,7 @@ protected:
 
 TEST_F(PulseCountBox, StartsAtOneHundred) { EXPECT_EQ(w->txtPls->text(), std::string("100")); }
 
-TEST_F(PulseCountBox, LettersMinusAndDotHaveNoEffectWhileDigitsAndBackspaceWork)
+TEST_F(PulseCountBox, LettersMinusAndDotHaveNoEffectWhileDigitsBackspaceAndDeleteWork)
 {
     w->txtPls->clear();
     driver::type(w->txtPls, std::string("1a-2.Z 3+,"));
@@ -267,6 +267,9 @@ TEST_F(PulseCountBox, LettersMinusAndDotHaveNoEffectWhileDigitsAndBackspaceWork)
     driver::key(w->txtPls, driver::Key::Minus);
     driver::key(w->txtPls, driver::Key::Period);
     EXPECT_EQ(w->txtPls->text(), std::string("12"));
+    driver::key(w->txtPls, driver::Key::Home);
+    driver::key(w->txtPls, driver::Key::Delete);
+    EXPECT_EQ(w->txtPls->text(), std::string("2"));
 }
 
 TEST_F(PulseCountBox, GettingTheFocusRemembersTheCount)

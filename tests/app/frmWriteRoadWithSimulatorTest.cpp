@@ -28,7 +28,7 @@ protected:
     // What is written to a simulated board lasts as long as the process.
     static void simReset()
     {
-        using ResetFn = void (*)();
+        using ResetFn = void(LUMBRA_CALL*)();
         std::string error;
         auto reset = reinterpret_cast<ResetFn>(
             Module1::loader::symbol(Module1::loader::open("lumbra", error), "LumbraSimReset"));

@@ -10,6 +10,9 @@
 #   wine_prefix.sh gtest  <prefix> <program> [arguments...]
 #       runs a GoogleTest program; it passes only on GoogleTest's own closing
 #       line, "[  PASSED  ] N tests." with no "[  FAILED  ]" before it
+#   wine_prefix.sh gtest-display <prefix> <program> [arguments...]
+#       the same, on an X display of its own (Xvfb), for programs that open
+#       windows
 #
 # WINE names the loader (wine for 32-bit programs, wine64 for 64-bit ones) and
 # WINESERVER the server. HOME and the XDG folders point beside the prefix,
@@ -51,6 +54,8 @@ wine_ready_mark() { echo "$WINEPREFIX/.tavrin-ready"; }
 # The forms name the faces of a Japanese Windows; without these Wine finds no
 # glyphs for their captions and shows empty boxes. regedit takes the file as
 # UTF-16, so the names arrive whatever the locale.
+WINE_UNMANAGED=tavrin_app_tests.exe
+
 wine_map_fonts() {
     local reg=$WINEPREFIX.fonts.reg
     {
@@ -58,6 +63,11 @@ wine_map_fonts() {
         printf '[HKEY_CURRENT_USER\\Software\\Wine\\Fonts\\Replacements]\r\n'
         printf '"%s"="IPAGothic"\r\n' "ＭＳ ゴシック" "MS Gothic"
         printf '"%s"="IPAPGothic"\r\n' "ＭＳ Ｐゴシック" "MS PGothic" "MS UI Gothic"
+        # The form suites run on an X display without a window manager: their
+        # windows are Wine's own, or every hidden window waits two seconds
+        # for a manager to take it back.
+        printf '\r\n[HKEY_CURRENT_USER\\Software\\Wine\\AppDefaults\\%s\\X11 Driver]\r\n' "$WINE_UNMANAGED"
+        printf '"Managed"="N"\r\n'
     } | iconv -f UTF-8 -t UTF-16LE >"$reg"
     timeout 60 "$WINE" regedit /S "$reg" </dev/null >>"$WINEPREFIX.boot.log" 2>&1 ||
         wine_fail "regedit did not take the font mapping (log: $WINEPREFIX.boot.log)"
@@ -65,7 +75,7 @@ wine_map_fonts() {
 }
 
 wine_boot() {
-    if [ -f "$(wine_ready_mark)" ]; then
+    if [ -f "$(wine_ready_mark)" ] && grep -qF "AppDefaults\\\\$WINE_UNMANAGED\\\\X11 Driver" "$WINEPREFIX/user.reg"; then
         echo "prefix $WINEPREFIX is ready"
         return 0
     fi
@@ -85,8 +95,9 @@ wine_boot() {
     [ -f "$WINEPREFIX/system.reg" ] || wine_fail "wineboot made no registry (log: $WINEPREFIX.boot.log)"
     # Wine keeps the names escaped: the last is "ＭＳ Ｐゴシック".
     grep -q '^"MS UI Gothic"="IPAPGothic"' "$WINEPREFIX/user.reg" &&
-        grep -qF '"\xff2d\xff33 \xff30\x30b4\x30b7\x30c3\x30af"="IPAPGothic"' "$WINEPREFIX/user.reg" ||
-        wine_fail "the font mapping is not in $WINEPREFIX/user.reg"
+        grep -qF '"\xff2d\xff33 \xff30\x30b4\x30b7\x30c3\x30af"="IPAPGothic"' "$WINEPREFIX/user.reg" &&
+        grep -qF "AppDefaults\\\\$WINE_UNMANAGED\\\\X11 Driver" "$WINEPREFIX/user.reg" ||
+        wine_fail "the font mapping or the unmanaged windows are not in $WINEPREFIX/user.reg"
     touch "$(wine_ready_mark)"
     echo "prefix $WINEPREFIX made in $((SECONDS - start)) s"
 }
@@ -116,6 +127,28 @@ wine_gtest() {
     [ "$status" -eq 0 ] || wine_fail "$(basename "$program") passed its cases but ended with status $status"
 }
 
+# Xvfb picks a free display number itself and writes it out once it listens,
+# so runs of several build trees side by side do not meet.
+wine_gtest_display() {
+    command -v Xvfb >/dev/null || wine_fail "Xvfb is missing (scripts/deps.sh installs it)"
+    local number_file=$WINEPREFIX.display.$$ xvfb_pid tries=0 status=0
+    rm -f "$number_file"
+    Xvfb -displayfd 3 -screen 0 1280x1024x24 -nolisten tcp -noreset 3>"$number_file" </dev/null >/dev/null 2>&1 &
+    xvfb_pid=$!
+    while ! grep -q '[0-9]' "$number_file" 2>/dev/null; do
+        kill -0 "$xvfb_pid" 2>/dev/null || wine_fail "Xvfb did not start"
+        tries=$((tries + 1))
+        [ "$tries" -lt 200 ] || { kill "$xvfb_pid"; wine_fail "Xvfb did not tell its display"; }
+        sleep 0.05
+    done
+    export DISPLAY=:$(tr -dc '0-9' <"$number_file")
+    rm -f "$number_file"
+    (wine_gtest "$@") || status=$?
+    kill "$xvfb_pid" 2>/dev/null || true
+    wait "$xvfb_pid" 2>/dev/null || true
+    return "$status"
+}
+
 if [ "${BASH_SOURCE[0]}" = "$0" ]; then
     set -euo pipefail
     mode=${1:?mode}
@@ -125,6 +158,7 @@ if [ "${BASH_SOURCE[0]}" = "$0" ]; then
         boot) wine_boot ;;
         delete) wine_delete ;;
         gtest) wine_gtest "$@" ;;
+        gtest-display) wine_gtest_display "$@" ;;
         *) wine_fail "unknown mode $mode" ;;
     esac
 fi

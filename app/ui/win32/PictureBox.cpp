@@ -75,7 +75,8 @@ PictureBox::PictureBox(HWND parent, int x, int y, int width, int height, HFONT f
     SetBkMode(dc_, TRANSPARENT);
     std::fill(bits_, bits_ + size_t(width_) * size_t(height_), 0xFFFFFFu);
 
-    hwnd_ = CreateWindowExW(0, kClass, L"", WS_CHILD | WS_VISIBLE | WS_TABSTOP | WS_CLIPSIBLINGS, x, y,
+    hwnd_ = CreateWindowExW(0, kClass, L"",
+                            WS_CHILD | WS_VISIBLE | WS_TABSTOP | WS_CLIPSIBLINGS | WS_CLIPCHILDREN, x, y,
                             width_, height_, parent, nullptr, GetModuleHandleW(nullptr), nullptr);
     SetWindowLongPtrW(hwnd_, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
     SetWindowLongPtrW(hwnd_, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&PictureBox::proc));
@@ -232,6 +233,10 @@ LRESULT PictureBox::handle(UINT message, WPARAM wParam, LPARAM lParam)
         }
         case WM_ERASEBKGND:
             return 1;
+        // The labels a box holds stand on its white, as the box is cleared.
+        case WM_CTLCOLORSTATIC:
+            SetBkColor(reinterpret_cast<HDC>(wParam), RGB(0xFF, 0xFF, 0xFF));
+            return reinterpret_cast<LRESULT>(GetStockObject(WHITE_BRUSH));
         case WM_GETDLGCODE:
             return DLGC_WANTARROWS | DLGC_WANTCHARS;
         case WM_LBUTTONDOWN:

@@ -40,6 +40,7 @@ public:
     double twipsPerPixelY() const override;
 
     HWND hwnd() const { return hwnd_; }
+    HFONT font() const { return font_; }
 
 private:
     static LRESULT CALLBACK proc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam);

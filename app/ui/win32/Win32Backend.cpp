@@ -4,6 +4,7 @@
 
 #include <commctrl.h>
 
+#include <algorithm>
 #include <cmath>
 #include <map>
 #include <utility>
@@ -167,32 +168,82 @@ public:
         const LRESULT row = SendMessageW(hwnd_, LB_GETCURSEL, 0, 0);
         return row == LB_ERR ? -1 : int(row);
     }
+    // The list box also tells of a "change" that leaves the selection where
+    // it was (a key at the end of the list, every button release), and of a
+    // press's change only at the release: within one press and release, or
+    // one key, only a real change is a pick.
     void command(WORD code) override
     {
-        if (code == LBN_SELCHANGE && onClick)
+        if (code != LBN_SELCHANGE)
+            return;
+        if (gestureFrom_ != kNoGesture)
+        {
+            const int now = selectedRow();
+            if (now == gestureFrom_)
+                return;
+            gestureFrom_ = now;
+        }
+        if (onClick)
             onClick();
     }
 
 private:
-    // The list box tells of changes only; a click on the entry already
-    // selected is a pick too.
+    static constexpr int kNoGesture = -2;
+
+    int rowAt(LPARAM point) const
+    {
+        const LRESULT hit = SendMessageW(hwnd_, LB_ITEMFROMPOINT, 0, point);
+        return HIWORD(hit) == 0 ? int(LOWORD(hit)) : -1;
+    }
+
+    // A press and release on the entry that was already selected is a pick
+    // too. The second press of a double-click selects as the first does (the
+    // system's list takes it for no press at all).
     static LRESULT CALLBACK proc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam, UINT_PTR,
                                  DWORD_PTR self)
     {
         auto* box = reinterpret_cast<ListBox*>(self);
-        if (message == WM_LBUTTONDOWN)
-            box->selectedAtPress_ = box->selectedRow();
-        const LRESULT result = DefSubclassProc(hwnd, message, wParam, lParam);
-        if (message == WM_LBUTTONDOWN)
+        switch (message)
         {
-            const LRESULT hit = SendMessageW(hwnd, LB_ITEMFROMPOINT, 0, lParam);
-            if (HIWORD(hit) == 0 && int(LOWORD(hit)) == box->selectedAtPress_ && box->selectedAtPress_ >= 0 &&
-                box->onClick)
-                box->onClick();
+            case WM_LBUTTONDOWN:
+            case WM_LBUTTONDBLCLK:
+                box->gestureFrom_ = box->selectedRow();
+                box->selectedAtPress_ = box->gestureFrom_;
+                box->pressedRow_ = box->rowAt(lParam);
+                box->held_ = true;
+                return DefSubclassProc(hwnd, WM_LBUTTONDOWN, wParam, lParam);
+            case WM_LBUTTONUP:
+            {
+                const LRESULT result = DefSubclassProc(hwnd, message, wParam, lParam);
+                const int row = box->pressedRow_;
+                const bool stayed = row >= 0 && row == box->selectedAtPress_ && row == box->rowAt(lParam) &&
+                                    row == box->selectedRow();
+                box->pressedRow_ = -1;
+                box->held_ = false;
+                box->gestureFrom_ = kNoGesture;
+                if (stayed && box->onClick)
+                    box->onClick();
+                return result;
+            }
+            case WM_KEYDOWN:
+            case WM_CHAR:
+            {
+                if (box->held_)
+                    break;
+                box->gestureFrom_ = box->selectedRow();
+                const LRESULT result = DefSubclassProc(hwnd, message, wParam, lParam);
+                box->gestureFrom_ = kNoGesture;
+                return result;
+            }
+            default:
+                break;
         }
-        return result;
+        return DefSubclassProc(hwnd, message, wParam, lParam);
     }
+    int gestureFrom_ = kNoGesture;
     int selectedAtPress_ = -1;
+    int pressedRow_ = -1;
+    bool held_ = false;
 };
 
 bool isDigit(wchar_t c) { return c >= L'0' && c <= L'9'; }
@@ -377,7 +428,14 @@ private:
 
 class MenuItem : public ui::MenuItem
 {
+public:
+    explicit MenuItem(UINT id) : id(id) {}
+    const UINT id;
+    HWND window = nullptr;
 };
+
+// Every control's window points back at the control.
+const wchar_t kControl[] = L"tavrin.ui";
 
 // A control and the window that holds the ones placed in it (a tab's page is
 // asked for by its number).
@@ -406,8 +464,9 @@ Made makeControl(const ControlSpec& s, HWND parent, int x, int y)
                     nullptr, nullptr};
         case Ctl::PictureBox:
         {
+            // A picture box may hold labels, drawn over its picture.
             auto* p = new PictureBox(parent, x, y, w, h, font);
-            return {p, nullptr, nullptr};
+            return {p, p->hwnd(), nullptr};
         }
         case Ctl::Panel:
         {
@@ -456,6 +515,51 @@ BOOL CALLBACK collectEnabled(HWND hwnd, LPARAM list)
 class Win32Form;
 Win32Form* activeModal = nullptr;
 
+// A dialog opens centred on its owner, or, with none, on the window in front
+// (as the Qt build's dialogs do), else on the screen, and wholly on the work
+// area. Left to the system, a popup window opens in the screen's corner.
+BOOL CALLBACK firstShown(HWND hwnd, LPARAM found)
+{
+    if (!IsWindowVisible(hwnd))
+        return TRUE;
+    *reinterpret_cast<HWND*>(found) = hwnd;
+    return FALSE;
+}
+
+// The program's window in front: Wine under a window manager may report no
+// active window although one has the keyboard, so the topmost shown window
+// of the thread stands in.
+HWND windowInFront(HWND besides)
+{
+    HWND front = GetActiveWindow();
+    if (front && front != besides && IsWindowVisible(front))
+        return front;
+    front = nullptr;
+    EnumThreadWindows(GetCurrentThreadId(), firstShown, reinterpret_cast<LPARAM>(&front));
+    return front != besides ? front : nullptr;
+}
+
+void centreOnOwner(HWND hwnd)
+{
+    HWND over = GetWindow(hwnd, GW_OWNER);
+    if (!over || !IsWindowVisible(over))
+        over = windowInFront(hwnd);
+    MONITORINFO monitor{};
+    monitor.cbSize = sizeof monitor;
+    GetMonitorInfoW(MonitorFromWindow(over ? over : hwnd, MONITOR_DEFAULTTOPRIMARY), &monitor);
+    const RECT work = monitor.rcWork;
+    RECT around = work, own;
+    if (over)
+        GetWindowRect(over, &around);
+    GetWindowRect(hwnd, &own);
+    const int w = own.right - own.left, h = own.bottom - own.top;
+    const int x =
+        std::max<int>(work.left, std::min<int>(work.right - w, (around.left + around.right - w) / 2));
+    const int y =
+        std::max<int>(work.top, std::min<int>(work.bottom - h, (around.top + around.bottom - h) / 2));
+    SetWindowPos(hwnd, nullptr, x, y, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+}
+
 class Win32Form : public Form
 {
 public:
@@ -492,8 +596,11 @@ public:
             }
             Made m = makeControl(s, container, twipsToPx(s.left) - shift.x, twipsToPx(s.top) - shift.y);
             made[s.name] = m;
+            SetPropW(hwndOf(m.control), kControl, m.control);
             controls_[s.name] = std::unique_ptr<ui::Control>(m.control);
         }
+        for (auto& [id, item] : menus_)
+            item->window = hwnd_;
     }
 
     ~Win32Form() override
@@ -529,6 +636,9 @@ public:
     // and given back their input once it closes.
     void showModal() override
     {
+        // Placed while the window in front still takes input, so it is the
+        // active one.
+        centreOnOwner(hwnd_);
         std::vector<HWND> disabled;
         EnumThreadWindows(GetCurrentThreadId(), collectEnabled, reinterpret_cast<LPARAM>(&disabled));
         for (HWND hwnd : disabled)
@@ -537,6 +647,7 @@ public:
         Win32Form* outer = activeModal;
         activeModal = this;
         done_ = false;
+        modal_ = true;
         show();
         MSG msg;
         while (!done_)
@@ -548,12 +659,9 @@ public:
                 PostQuitMessage(int(msg.wParam));
                 break;
             }
-            if (!translateDialogKeys(msg))
-            {
-                TranslateMessage(&msg);
-                DispatchMessageW(&msg);
-            }
+            dispatch(msg);
         }
+        modal_ = false;
         for (HWND hwnd : disabled)
             if (hwnd != hwnd_ && IsWindow(hwnd))
                 EnableWindow(hwnd, TRUE);
@@ -602,12 +710,14 @@ public:
     }
 
     HWND hwnd() const { return hwnd_; }
+    FormKind kind() const { return kind_; }
+    bool modal() const { return modal_; }
 
-    static HWND hwndOf(Control* c)
+    static HWND hwndOf(const Control* c)
     {
-        if (auto* p = dynamic_cast<PictureBox*>(c))
+        if (const auto* p = dynamic_cast<const PictureBox*>(c))
             return p->hwnd();
-        const auto* h = dynamic_cast<Handler*>(c);
+        const auto* h = dynamic_cast<const Handler*>(c);
         return h ? h->window() : nullptr;
     }
 
@@ -690,7 +800,7 @@ private:
         {
             AppendMenuW(into, flags, item, wide(entry.caption).c_str());
             menuNames_[entry.name] = id;
-            menus_[id] = std::make_unique<MenuItem>();
+            menus_[id] = std::make_unique<MenuItem>(UINT(id));
         };
         for (const MenuSpec& entry : table)
         {
@@ -721,6 +831,7 @@ private:
     std::map<int, std::unique_ptr<MenuItem>> menus_;
     HWND focus_ = nullptr;
     bool done_ = false;
+    bool modal_ = false;
     bool closing_ = false;
 };
 
@@ -747,10 +858,15 @@ void registerClasses()
     wc.lpfnWndProc = formProc;
     wc.lpszClassName = kFormClass;
     wc.hIcon = LoadIconW(GetModuleHandleW(nullptr), L"TAVRIN");
+    // The title bar's and task bar's icon, drawn at 16 pixels rather than shrunk from 32.
+    wc.hIconSm =
+        static_cast<HICON>(LoadImageW(GetModuleHandleW(nullptr), L"TAVRIN", IMAGE_ICON,
+                                      GetSystemMetrics(SM_CXSMICON), GetSystemMetrics(SM_CYSMICON), 0));
     RegisterClassExW(&wc);
     wc.lpfnWndProc = pageProc;
     wc.lpszClassName = kPageClass;
     wc.hIcon = nullptr;
+    wc.hIconSm = nullptr;
     RegisterClassExW(&wc);
 }
 
@@ -799,6 +915,44 @@ bool translateDialogKeys(MSG& msg)
     return root && IsDialogMessageW(root, &msg);
 }
 
+void dispatch(MSG& msg)
+{
+    if (!translateDialogKeys(msg))
+    {
+        TranslateMessage(&msg);
+        DispatchMessageW(&msg);
+    }
+}
+
+HWND windowOf(const Form* form)
+{
+    const auto* f = dynamic_cast<const Win32Form*>(form);
+    return f ? f->hwnd() : nullptr;
+}
+
+Form* formOf(HWND window)
+{
+    if (!window || GetWindowLongPtrW(window, GWLP_WNDPROC) != reinterpret_cast<LONG_PTR>(&formProc))
+        return nullptr;
+    return reinterpret_cast<Win32Form*>(GetWindowLongPtrW(window, GWLP_USERDATA));
+}
+
+HWND hwndOf(const Control* control) { return Win32Form::hwndOf(control); }
+Control* controlOf(HWND hwnd) { return hwnd ? static_cast<Control*>(GetPropW(hwnd, kControl)) : nullptr; }
+
+FormKind kindOf(const Form* form) { return dynamic_cast<const Win32Form&>(*form).kind(); }
+bool isShownModally(const Form* form) { return dynamic_cast<const Win32Form&>(*form).modal(); }
+
+bool commandOf(const ui::MenuItem* item, HWND& window, UINT& id)
+{
+    const auto* m = dynamic_cast<const win32::MenuItem*>(item);
+    if (!m)
+        return false;
+    window = m->window;
+    id = m->id;
+    return true;
+}
+
 namespace
 {
 
@@ -812,6 +966,8 @@ LRESULT CALLBACK renameButtons(int code, WPARAM wParam, LPARAM lParam)
     {
         HWND box = reinterpret_cast<HWND>(wParam);
         SetDlgItemTextW(box, IDCANCEL, L"キャンセル");
+        // Wine centres the box on the screen, not on the window it is about.
+        centreOnOwner(box);
         UnhookWindowsHookEx(messageBoxHook);
         messageBoxHook = nullptr;
     }
@@ -837,7 +993,7 @@ Answer Win32Backend::messageBox(const MessageBoxSpec& box)
     const auto* parent = dynamic_cast<const Win32Form*>(box.parent);
     // Without a parent the box still belongs to the window in front, so that
     // window takes no input while it is open.
-    HWND owner = parent ? parent->hwnd() : GetActiveWindow();
+    HWND owner = parent ? parent->hwnd() : windowInFront(nullptr);
     messageBoxHook = SetWindowsHookExW(WH_CBT, renameButtons, nullptr, GetCurrentThreadId());
     const int pressed =
         MessageBoxW(owner, wide(box.text).c_str(), wide(box.caption).c_str(), type | MB_SETFOREGROUND);
@@ -863,13 +1019,7 @@ int Win32Backend::run()
 {
     MSG msg;
     while (GetMessageW(&msg, nullptr, 0, 0) > 0)
-    {
-        if (!translateDialogKeys(msg))
-        {
-            TranslateMessage(&msg);
-            DispatchMessageW(&msg);
-        }
-    }
+        dispatch(msg);
     return int(msg.wParam);
 }
 

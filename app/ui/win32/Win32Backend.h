@@ -37,5 +37,21 @@ bool dispatchToControl(UINT message, WPARAM wParam, LPARAM lParam);
 
 // Keyboard navigation for the window a message is for.
 bool translateDialogKeys(MSG& msg);
+// One step of the program's message loop: the dialog keys first, then
+// translation and dispatch.
+void dispatch(MSG& msg);
+
+// The way from the control layer to the windows behind it and back, for
+// whatever drives the forms from outside (a test driver).
+HWND windowOf(const Form* form);
+// The form a top-level window shows; nullptr for any other window.
+Form* formOf(HWND window);
+HWND hwndOf(const Control* control);
+Control* controlOf(HWND hwnd);
+FormKind kindOf(const Form* form);
+// True while the form runs its own modal loop.
+bool isShownModally(const Form* form);
+// The window a menu item's command goes to, and its command id.
+bool commandOf(const MenuItem* item, HWND& window, UINT& id);
 
 }  // namespace ui::win32
