@@ -1,6 +1,6 @@
 // The start-up floor on Windows: a bare top-level window with the program's
-// client size, its menu bar from the same captions and a status bar, and
-// nothing else. Like the program, it leaves after its first paint through the
+// client size, manifest and icon, its menu bar from the same captions and a
+// status bar, and nothing else. Like the program, it leaves after its first paint through the
 // probe the benchmark hooks onto it.
 #include "floor_menus.h"
 
@@ -68,6 +68,7 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int)
     wc.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1);
     wc.lpfnWndProc = floorProc;
     wc.lpszClassName = L"TavrinBenchFloor";
+    wc.hIcon = LoadIconW(instance, L"TAVRIN");
     RegisterClassExW(&wc);
 
     HDC screen = GetDC(nullptr);
