@@ -3,7 +3,11 @@
 // median kept otherwise, and the medians handed back for the table.
 #pragma once
 
+#ifdef _WIN32
+#include "win32/state.h"
+#else
 #include <benchmark/benchmark.h>
+#endif
 
 #include <functional>
 #include <map>

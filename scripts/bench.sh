@@ -50,6 +50,9 @@ windows_section() {
       "$wbin/tavrin_bench_first_paint.dll" --runs "$runs" --warmup 2
     if cmake --build --preset "$preset" -j "$(nproc)" --target tavrin_bench_actions >/dev/null 2>&1; then
       echo
+      echo "Median wall time of 7 repetitions on one CPU (the Wine server's share included); the real controls"
+      echo "driven through the Win32 test driver, the simulated library with its clock stopped."
+      echo
       bash bench/win32/wine_run.sh "$PWD/$tree/wine/prefix" "$wbin/tavrin_bench_actions.exe"
     fi
   done

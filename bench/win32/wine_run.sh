@@ -32,7 +32,8 @@ shift
 # against the floor's between runs minutes apart.
 run() {
     local output status=0 cpu=$(($(nproc) - 1))
-    output=$(cd "$(dirname "$1")" && timeout "${TAVRIN_WINE_TIMEOUT:-540}" taskset -c "$cpu" "$WINE" "$@" </dev/null 2>&1) ||
+    # Progress goes to standard error, apart from the table.
+    output=$(cd "$(dirname "$1")" && timeout "${TAVRIN_WINE_TIMEOUT:-540}" taskset -c "$cpu" "$WINE" "$@" </dev/null) ||
         status=$?
     output=$(printf '%s\n' "$output" | tr -d '\r')
     printf '%s\n' "$output"
