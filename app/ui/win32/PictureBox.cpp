@@ -64,9 +64,7 @@ PictureBox::PictureBox(HWND parent, int x, int y, int width, int height, HFONT f
     info.bmiHeader.biPlanes = 1;
     info.bmiHeader.biBitCount = 32;
     info.bmiHeader.biCompression = BI_RGB;
-    HDC screen = GetDC(nullptr);
-    dc_ = CreateCompatibleDC(screen);
-    ReleaseDC(nullptr, screen);
+    dc_ = CreateCompatibleDC(nullptr);
     void* bits = nullptr;
     bitmap_ = CreateDIBSection(dc_, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
     bits_ = static_cast<uint32_t*>(bits);
@@ -107,10 +105,19 @@ void PictureBox::setTakesFocus(bool takes)
 double PictureBox::twipsPerPixelX() const { return twipsPerPixel(); }
 double PictureBox::twipsPerPixelY() const { return twipsPerPixel(); }
 
+// A hidden box is painted whole as it is shown, so what is drawn before then
+// (the start-up's grid) marks nothing: each mark is a round trip to the Wine
+// server.
+void PictureBox::invalidate(const RECT* r)
+{
+    if (IsWindowVisible(hwnd_))
+        InvalidateRect(hwnd_, r, FALSE);
+}
+
 void PictureBox::invalidate(int x, int y, int w, int h)
 {
     const RECT r{x, y, x + w, y + h};
-    InvalidateRect(hwnd_, &r, FALSE);
+    invalidate(&r);
 }
 
 void PictureBox::Cls()
@@ -119,7 +126,7 @@ void PictureBox::Cls()
     std::fill(bits_, bits_ + size_t(width_) * size_t(height_), 0xFFFFFFu);
     CurrentX = 0;
     CurrentY = 0;
-    InvalidateRect(hwnd_, nullptr, FALSE);
+    invalidate(nullptr);
 }
 
 double PictureBox::TextHeight() const
@@ -184,10 +191,14 @@ void PictureBox::FillBox(double x1, double y1, double x2, double y2, uint32_t rg
     GdiFlush();
     CurrentX = x2;
     CurrentY = y2;
-    InvalidateRect(hwnd_, &r, FALSE);
+    invalidate(&r);
 }
 
-void PictureBox::Refresh() { UpdateWindow(hwnd_); }
+void PictureBox::Refresh()
+{
+    if (IsWindowVisible(hwnd_))
+        UpdateWindow(hwnd_);
+}
 
 uint32_t PictureBox::pixel(int x, int y) const
 {

@@ -46,6 +46,7 @@ private:
     static LRESULT CALLBACK proc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam);
     LRESULT handle(UINT message, WPARAM wParam, LPARAM lParam);
     void invalidate(int x, int y, int w, int h);
+    void invalidate(const RECT* r);
 
     HWND hwnd_ = nullptr;
     HDC dc_ = nullptr;

@@ -7,6 +7,7 @@
 #include <algorithm>
 #include <cmath>
 #include <map>
+#include <unordered_map>
 #include <utility>
 #include <vector>
 
@@ -46,12 +47,70 @@ public:
     virtual LRESULT notify(const NMHDR*) { return 0; }
 };
 
-const wchar_t kHandler[] = L"tavrin.control";
+// A subclass's procedure is given the control behind the window and the
+// window's own procedure, to pass on what it leaves alone.
+using SubclassProc = LRESULT (*)(HWND, UINT, WPARAM, LPARAM, void* self, WNDPROC next);
 
-void attach(HWND hwnd, Handler* h) { SetPropW(hwnd, kHandler, h); }
-Handler* handlerOf(HWND hwnd) { return static_cast<Handler*>(GetPropW(hwnd, kHandler)); }
+// What the program knows of each control window, kept in the process. Under
+// Wine a window property is a round trip to the server at every look-up, and
+// comctl32's subclassing looks its chain up in one on every message a window
+// gets: some five hundred trips before the main window's first paint.
+struct WindowRecord
+{
+    Handler* handler = nullptr;
+    Control* control = nullptr;
+    WNDPROC original = nullptr;
+    SubclassProc proc = nullptr;
+    void* self = nullptr;
+};
 
-LRESULT CALLBACK containerProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam, UINT_PTR, DWORD_PTR)
+std::unordered_map<HWND, WindowRecord>& records()
+{
+    static std::unordered_map<HWND, WindowRecord> all;
+    return all;
+}
+
+Handler* handlerOf(HWND hwnd)
+{
+    const auto it = records().find(hwnd);
+    return it == records().end() ? nullptr : it->second.handler;
+}
+
+LRESULT CALLBACK subclassed(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam)
+{
+    const auto it = records().find(hwnd);
+    if (it == records().end())
+        return DefWindowProcW(hwnd, message, wParam, lParam);
+    const WindowRecord r = it->second;
+    if (message == WM_NCDESTROY)
+        records().erase(it);
+    return r.proc ? r.proc(hwnd, message, wParam, lParam, r.self, r.original)
+                  : CallWindowProcW(r.original, hwnd, message, wParam, lParam);
+}
+
+void subclass(HWND hwnd, SubclassProc proc, void* self)
+{
+    WindowRecord& r = records()[hwnd];
+    r.proc = proc;
+    r.self = self;
+    r.original = reinterpret_cast<WNDPROC>(
+        SetWindowLongPtrW(hwnd, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&subclassed)));
+}
+
+// The control is going before its window: messages still to come go
+// straight to the window's own procedure.
+void forget(HWND hwnd)
+{
+    const auto it = records().find(hwnd);
+    if (it == records().end())
+        return;
+    if (it->second.original)
+        it->second = {nullptr, nullptr, it->second.original, nullptr, nullptr};
+    else
+        records().erase(it);
+}
+
+LRESULT containerProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam, void*, WNDPROC next)
 {
     // A group box leaves its inside to the window behind it, which clips its
     // children away: the frame fills it itself.
@@ -64,7 +123,7 @@ LRESULT CALLBACK containerProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lP
     }
     if ((message == WM_COMMAND || message == WM_NOTIFY) && dispatchToControl(message, wParam, lParam))
         return 0;
-    return DefSubclassProc(hwnd, message, wParam, lParam);
+    return CallWindowProcW(next, hwnd, message, wParam, lParam);
 }
 
 // Controls are numbered from here, clear of IDOK and IDCANCEL.
@@ -74,12 +133,8 @@ template <class Base>
 class Win : public Base, public Handler
 {
 public:
-    Win(HWND hwnd) : hwnd_(hwnd) { attach(hwnd, this); }
-    ~Win() override
-    {
-        if (IsWindow(hwnd_))
-            RemovePropW(hwnd_, kHandler);
-    }
+    Win(HWND hwnd) : hwnd_(hwnd) { records()[hwnd].handler = this; }
+    ~Win() override { forget(hwnd_); }
     void setVisible(bool visible) override { ShowWindow(hwnd_, visible ? SW_SHOWNA : SW_HIDE); }
     bool isVisible() const override { return IsWindowVisible(hwnd_) != FALSE; }
     void setFocus() override { SetFocus(hwnd_); }
@@ -116,7 +171,7 @@ public:
 class Frame : public Win<ui::Frame>
 {
 public:
-    explicit Frame(HWND hwnd) : Win(hwnd) { SetWindowSubclass(hwnd, containerProc, 1, 0); }
+    explicit Frame(HWND hwnd) : Win(hwnd) { subclass(hwnd, containerProc, nullptr); }
 };
 
 class CommandButton : public Win<ui::CommandButton>
@@ -144,10 +199,7 @@ private:
 class ListBox : public Win<ui::ListBox>
 {
 public:
-    explicit ListBox(HWND hwnd) : Win(hwnd)
-    {
-        SetWindowSubclass(hwnd, proc, 1, reinterpret_cast<DWORD_PTR>(this));
-    }
+    explicit ListBox(HWND hwnd) : Win(hwnd) { subclass(hwnd, proc, this); }
     void addItem(const std::string& text) override
     {
         SendMessageW(hwnd_, LB_ADDSTRING, 0, reinterpret_cast<LPARAM>(wide(text).c_str()));
@@ -199,10 +251,9 @@ private:
     // A press and release on the entry that was already selected is a pick
     // too. The second press of a double-click selects as the first does (the
     // system's list takes it for no press at all).
-    static LRESULT CALLBACK proc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam, UINT_PTR,
-                                 DWORD_PTR self)
+    static LRESULT proc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam, void* self, WNDPROC next)
     {
-        auto* box = reinterpret_cast<ListBox*>(self);
+        auto* box = static_cast<ListBox*>(self);
         switch (message)
         {
             case WM_LBUTTONDOWN:
@@ -211,10 +262,10 @@ private:
                 box->selectedAtPress_ = box->gestureFrom_;
                 box->pressedRow_ = box->rowAt(lParam);
                 box->held_ = true;
-                return DefSubclassProc(hwnd, WM_LBUTTONDOWN, wParam, lParam);
+                return CallWindowProcW(next, hwnd, WM_LBUTTONDOWN, wParam, lParam);
             case WM_LBUTTONUP:
             {
-                const LRESULT result = DefSubclassProc(hwnd, message, wParam, lParam);
+                const LRESULT result = CallWindowProcW(next, hwnd, message, wParam, lParam);
                 const int row = box->pressedRow_;
                 const bool stayed = row >= 0 && row == box->selectedAtPress_ && row == box->rowAt(lParam) &&
                                     row == box->selectedRow();
@@ -231,14 +282,14 @@ private:
                 if (box->held_)
                     break;
                 box->gestureFrom_ = box->selectedRow();
-                const LRESULT result = DefSubclassProc(hwnd, message, wParam, lParam);
+                const LRESULT result = CallWindowProcW(next, hwnd, message, wParam, lParam);
                 box->gestureFrom_ = kNoGesture;
                 return result;
             }
             default:
                 break;
         }
-        return DefSubclassProc(hwnd, message, wParam, lParam);
+        return CallWindowProcW(next, hwnd, message, wParam, lParam);
     }
     int gestureFrom_ = kNoGesture;
     int selectedAtPress_ = -1;
@@ -255,10 +306,7 @@ bool sameWindow(HWND a, HWND b) { return b && GetAncestor(a, GA_ROOT) == GetAnce
 class TextBox : public Win<ui::TextBox>
 {
 public:
-    explicit TextBox(HWND hwnd) : Win(hwnd)
-    {
-        SetWindowSubclass(hwnd, proc, 1, reinterpret_cast<DWORD_PTR>(this));
-    }
+    explicit TextBox(HWND hwnd) : Win(hwnd) { subclass(hwnd, proc, this); }
     void setText(const std::string& text) override { SetWindowTextW(hwnd_, wide(text).c_str()); }
     std::string text() const override { return utf8(windowText(hwnd_)); }
     void setDigitsOnly(bool digitsOnly) override { digitsOnly_ = digitsOnly; }
@@ -284,10 +332,9 @@ public:
     }
 
 private:
-    static LRESULT CALLBACK proc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam, UINT_PTR,
-                                 DWORD_PTR self)
+    static LRESULT proc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam, void* self, WNDPROC next)
     {
-        auto* box = reinterpret_cast<TextBox*>(self);
+        auto* box = static_cast<TextBox*>(self);
         switch (message)
         {
             case WM_CHAR:
@@ -304,14 +351,14 @@ private:
                 break;
             case WM_SETFOCUS:
             {
-                const LRESULT r = DefSubclassProc(hwnd, message, wParam, lParam);
+                const LRESULT r = CallWindowProcW(next, hwnd, message, wParam, lParam);
                 if (sameWindow(hwnd, reinterpret_cast<HWND>(wParam)) && box->onGotFocus)
                     box->onGotFocus();
                 return r;
             }
             case WM_KILLFOCUS:
             {
-                const LRESULT r = DefSubclassProc(hwnd, message, wParam, lParam);
+                const LRESULT r = CallWindowProcW(next, hwnd, message, wParam, lParam);
                 if (sameWindow(hwnd, reinterpret_cast<HWND>(wParam)) && box->onLostFocus)
                     box->onLostFocus();
                 return r;
@@ -319,7 +366,7 @@ private:
             default:
                 break;
         }
-        return DefSubclassProc(hwnd, message, wParam, lParam);
+        return CallWindowProcW(next, hwnd, message, wParam, lParam);
     }
     bool digitsOnly_ = false;
 };
@@ -341,7 +388,7 @@ class TabControl : public Win<ui::TabControl>
 public:
     TabControl(HWND hwnd, int tabs) : Win(hwnd)
     {
-        SetWindowSubclass(hwnd, containerProc, 1, 0);
+        subclass(hwnd, containerProc, nullptr);
         for (int i = 0; i < tabs; ++i)
         {
             TCITEMW item{};
@@ -433,9 +480,6 @@ public:
     const UINT id;
     HWND window = nullptr;
 };
-
-// Every control's window points back at the control.
-const wchar_t kControl[] = L"tavrin.ui";
 
 // A control and the window that holds the ones placed in it (a tab's page is
 // asked for by its number).
@@ -596,7 +640,7 @@ public:
             }
             Made m = makeControl(s, container, twipsToPx(s.left) - shift.x, twipsToPx(s.top) - shift.y);
             made[s.name] = m;
-            SetPropW(hwndOf(m.control), kControl, m.control);
+            records()[hwndOf(m.control)].control = m.control;
             controls_[s.name] = std::unique_ptr<ui::Control>(m.control);
         }
         for (auto& [id, item] : menus_)
@@ -609,6 +653,8 @@ public:
             activeModal = nullptr;
         SetWindowLongPtrW(hwnd_, GWLP_USERDATA, 0);
         // The controls let go of their windows before the windows go.
+        for (auto& [name, c] : controls_)
+            forget(hwndOf(c.get()));
         controls_.clear();
         DestroyWindow(hwnd_);
     }
@@ -938,7 +984,11 @@ Form* formOf(HWND window)
 }
 
 HWND hwndOf(const Control* control) { return Win32Form::hwndOf(control); }
-Control* controlOf(HWND hwnd) { return hwnd ? static_cast<Control*>(GetPropW(hwnd, kControl)) : nullptr; }
+Control* controlOf(HWND hwnd)
+{
+    const auto it = records().find(hwnd);
+    return it == records().end() ? nullptr : it->second.control;
+}
 
 FormKind kindOf(const Form* form) { return dynamic_cast<const Win32Form&>(*form).kind(); }
 bool isShownModally(const Form* form) { return dynamic_cast<const Win32Form&>(*form).modal(); }
