@@ -279,6 +279,10 @@ void serveWatch(Watch& watch, HWND w)
 
 void lookForModal()
 {
+    // With nothing to serve, no new look: one posted after every look would
+    // keep the queue from ever running dry, and timers only fire when it does.
+    if (pendingOnce.empty() && watches.empty())
+        return;
     HWND w = currentModal();
     if (!w || busy.count(w))
         return;
