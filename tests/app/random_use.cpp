@@ -215,9 +215,9 @@ private:
         if (!c)
             return "the window";
         Tavrinmain& w = *win_;
-        const std::pair<const ui::Control*, const char*> named[] = {{w.lstOrvel, "lstOrvel"},
-            {w.txtPls, "txtPls"}, {w.picDump, "picDump"}, {w.picDump2, "picDump2"}, {w.SSTab1, "SSTab1"},
-            {w.picOutp, "picOutp"}};
+        const std::pair<const ui::Control*, const char*> named[] = {
+            {w.lstOrvel, "lstOrvel"}, {w.txtPls, "txtPls"}, {w.picDump, "picDump"},
+            {w.picDump2, "picDump2"}, {w.SSTab1, "SSTab1"}, {w.picOutp, "picOutp"}};
         for (const auto& [control, name] : named)
             if (control == c)
                 return name;
@@ -456,8 +456,8 @@ void RandomUse::act(driver::Modal* modal)
              const int how = r.pick(3);
              const Key& k = r.any(kArrowKeys);
              const char* const hows[] = {"click", "double-click", "key "};
-             r.log(say("%1%2 on %3 at %4,%5", hows[how], how == 2 ? k.name : "", second ? "picDump2" : "picDump",
-                       p.x, p.y));
+             r.log(say("%1%2 on %3 at %4,%5", hows[how], how == 2 ? k.name : "",
+                       second ? "picDump2" : "picDump", p.x, p.y));
              if (how == 2)
                  return driver::keyAsTyped(box, k.key, k.mods);
              driver::click(box, p.twipsX, p.twipsY);
@@ -475,9 +475,10 @@ void RandomUse::act(driver::Modal* modal)
          [](RandomUse& r, driver::Modal*)
          {
              Tavrinmain& w = *r.win_;
-             const std::pair<ui::CommandButton*, const char*> buttons[] = {{w.btnInpRd, "btnInpRd"},
-                 {w.btnOutpRd, "btnOutpRd"}, {w.btnCntRd, "btnCntRd"}, {w.btnIntOpen, "btnIntOpen"},
-                 {w.btnIntClose, "btnIntClose"}, {w.btnIntSts, "btnIntSts"}, {w.btnEepInit, "btnEepInit"}};
+             const std::pair<ui::CommandButton*, const char*> buttons[] = {
+                 {w.btnInpRd, "btnInpRd"},     {w.btnOutpRd, "btnOutpRd"},     {w.btnCntRd, "btnCntRd"},
+                 {w.btnIntOpen, "btnIntOpen"}, {w.btnIntClose, "btnIntClose"}, {w.btnIntSts, "btnIntSts"},
+                 {w.btnEepInit, "btnEepInit"}};
              if (r.pick(4) == 0)
              {
                  r.log("double-click picOutp");
@@ -493,8 +494,10 @@ void RandomUse::act(driver::Modal* modal)
          {
              Tavrinmain& w = *r.win_;
              const std::pair<ui::MenuItem*, const char*> items[] = {{w.menuR_Config, "menuR_Config"},
-                 {w.menuR_Mode, "menuR_Mode"}, {w.menuR_eep, "menuR_eep"}, {w.menuH_Ver, "menuH_Ver"},
-                 {w.menuEdit, "menuEdit"}};
+                                                                    {w.menuR_Mode, "menuR_Mode"},
+                                                                    {w.menuR_eep, "menuR_eep"},
+                                                                    {w.menuH_Ver, "menuH_Ver"},
+                                                                    {w.menuEdit, "menuEdit"}};
              const auto& [item, name] = r.any(items);
              r.log(say("menu %1", name));
              driver::chooseMenu(item);
@@ -563,7 +566,8 @@ void RandomUse::usePulseBox()
     driver::keyAsTyped(plain.get(), k.key, k.mods);
     driver::keyAsTyped(box, k.key, k.mods);
     if (box->text() != plain->text())
-        broken(say("%1 left the pulse box at \"%2\", a text box gets \"%3\"", k.name, box->text(), plain->text()));
+        broken(say("%1 left the pulse box at \"%2\", a text box gets \"%3\"", k.name, box->text(),
+                   plain->text()));
 }
 
 // A key at the focus; Enter and Space on a focused button press it.

@@ -310,8 +310,7 @@ LRESULT CALLBACK driverProc(HWND h, UINT message, WPARAM wParam, LPARAM lParam)
         runLater(UINT_PTR(wParam));
         return 0;
     }
-    if (message == kLookForModal ||
-        (message == WM_TIMER && (!pendingOnce.empty() || !watches.empty())))
+    if (message == kLookForModal || (message == WM_TIMER && (!pendingOnce.empty() || !watches.empty())))
     {
         if (message == kLookForModal)
         {
@@ -836,8 +835,8 @@ std::unique_ptr<ui::TextBox> plainCopyOf(const ui::TextBox* box)
     HWND from = hwnd(box);
     RECT r;
     GetWindowRect(from, &r);
-    HWND h = CreateWindowExW(0, L"EDIT", L"", WS_CHILD | ES_AUTOHSCROLL, 0, 0, r.right - r.left, r.bottom - r.top,
-                             scratchHolder(), nullptr, GetModuleHandleW(nullptr), nullptr);
+    HWND h = CreateWindowExW(0, L"EDIT", L"", WS_CHILD | ES_AUTOHSCROLL, 0, 0, r.right - r.left,
+                             r.bottom - r.top, scratchHolder(), nullptr, GetModuleHandleW(nullptr), nullptr);
     SendMessageW(h, WM_SETFONT, SendMessageW(from, WM_GETFONT, 0, 0), FALSE);
     auto copy = std::make_unique<PlainTextBox>(h);
     SetWindowTextW(h, ui::win32::wide(windowText(from)).c_str());
