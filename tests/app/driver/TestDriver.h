@@ -126,6 +126,15 @@ void typeToFocus(const ui::Form& f, const std::string& text);
 void keyWithText(const ui::Control* c, Key k, const std::string& text, unsigned mods = NoModifier);
 // The pause after which the next typed character starts a new search.
 void waitKeyboardSearchInterval();
+// A key as a real keyboard makes it, its text included: Ctrl+A carries U+0001,
+// Delete U+007F.
+void keyAsTyped(const ui::Control* c, Key k, unsigned mods = NoModifier);
+// A plain text box of the back end holding what `box` holds, its caret and
+// selection too; it has no handlers and no filter: what a key does to any box.
+std::unique_ptr<ui::TextBox> plainCopyOf(const ui::TextBox* box);
+// Where the caret stands in the box, in characters from its start.
+int caretOf(const ui::TextBox* box);
+void setClipboardText(const std::string& text);
 
 // ---- Windows and focus -------------------------------------------------
 
@@ -157,6 +166,22 @@ const ui::Form* parentOf(const ui::Form& f);
 bool noDialogOpen();
 // Runs the event loop for `ms` milliseconds.
 void wait(int ms);
+// Runs `fn` once from whichever event loop runs `ms` milliseconds from now, a
+// modal window's own included.
+void later(int ms, std::function<void()> fn);
+// An event loop of the test's own, run until quit.
+class EventLoop
+{
+public:
+    EventLoop();
+    ~EventLoop();
+    void exec();
+    void quit();
+
+private:
+    struct Impl;
+    std::unique_ptr<Impl> impl_;
+};
 
 // ---- Geometry (back-end pixels) -------------------------------------------
 
@@ -206,7 +231,32 @@ public:
     // Closes the window as its close box does.
     virtual void close() = 0;
     virtual bool isOpen() const = 0;
+
+    // What tells two modal windows apart.
+    virtual const void* window() const = 0;
+    // Makes it the active window; false when it did not become so.
+    virtual bool activate() = 0;
+    // Its client area, in back-end pixels.
+    virtual Rect clientArea() const = 0;
+    // A click on the window's own background at (x, y) of its client area.
+    virtual void clickAt(int x, int y) = 0;
+    // A key, or the key of a printable character, at whatever has the focus
+    // in the window (the window itself when nothing has).
+    virtual void key(Key k, unsigned mods = NoModifier) = 0;
+    virtual void keyChar(char ch) = 0;
+    // The form's control that has the focus in the window, nullptr when none
+    // (a message box's buttons are none of the program's controls).
+    virtual const ui::Control* focused() const = 0;
+    // Its buttons that are shown and take input, by caption, in a fixed order;
+    // a click on the n-th of them.
+    virtual std::vector<std::string> buttons() const = 0;
+    virtual void clickButton(int n) = 0;
+    // Which of them has the focus, -1 for none.
+    virtual int focusedButton() const = 0;
 };
+
+// The modal window that takes the input now, nullptr when none.
+std::unique_ptr<Modal> frontModal();
 
 // Runs `action` on the next modal window that opens (a message box or a form
 // shown modally), from inside that window's own event loop.

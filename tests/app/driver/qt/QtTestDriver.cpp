@@ -10,6 +10,8 @@
 
 #include <QAbstractButton>
 #include <QApplication>
+#include <QClipboard>
+#include <QEventLoop>
 #include <QDialog>
 #include <QDir>
 #include <QLibraryInfo>
@@ -29,6 +31,8 @@
 
 namespace driver
 {
+QString typedText(Key k, unsigned mods);
+
 namespace
 {
 
@@ -189,8 +193,66 @@ public:
             w_->close();
     }
     bool isOpen() const override { return w_ && w_->isVisible(); }
+    const void* window() const override { return w_.data(); }
+    bool activate() override
+    {
+        if (!w_)
+            return false;
+        if (QApplication::activeWindow() != w_)
+            w_->activateWindow();
+        return QTest::qWaitForWindowActive(w_, 1000);
+    }
+    Rect clientArea() const override { return w_ ? Rect{0, 0, w_->width(), w_->height()} : Rect{}; }
+    void clickAt(int x, int y) override
+    {
+        if (w_)
+            QTest::mouseClick(w_, Qt::LeftButton, {}, QPoint(x, y));
+    }
+    void key(Key k, unsigned mods) override
+    {
+        if (QWidget* t = target())
+            QTest::sendKeyEvent(QTest::Click, t, qtKey(k), typedText(k, mods), qtMods(mods));
+    }
+    void keyChar(char ch) override
+    {
+        if (QWidget* t = target())
+            QTest::keyClick(t, ch);
+    }
+    const ui::Control* focused() const override
+    {
+        return w_ && w_->focusWidget() ? dynamic_cast<const ui::Control*>(w_->focusWidget()) : nullptr;
+    }
+    std::vector<std::string> buttons() const override
+    {
+        std::vector<std::string> captions;
+        for (QAbstractButton* b : shownButtons())
+            captions.push_back(b->text().toStdString());
+        return captions;
+    }
+    void clickButton(int n) override
+    {
+        const QList<QAbstractButton*> all = shownButtons();
+        if (n >= 0 && n < all.size())
+            QTest::mouseClick(all[n], Qt::LeftButton);
+    }
+
+    int focusedButton() const override
+    {
+        return w_ ? int(shownButtons().indexOf(qobject_cast<QAbstractButton*>(w_->focusWidget()))) : -1;
+    }
 
 private:
+    QWidget* target() const { return !w_ ? nullptr : w_->focusWidget() ? w_->focusWidget() : w_.data(); }
+    QList<QAbstractButton*> shownButtons() const
+    {
+        QList<QAbstractButton*> shown;
+        if (w_)
+            for (QAbstractButton* b : w_->findChildren<QAbstractButton*>())
+                if (b->isVisible() && b->isEnabled())
+                    shown << b;
+        return shown;
+    }
+
     QPointer<QWidget> w_;
 };
 
@@ -217,6 +279,15 @@ void poll(std::function<void(Modal&)> action, int triesLeft, int generation)
 
 }  // namespace
 
+// A widget that ignores a key makes the test library warn; thousands of such
+// keys are the point of random use, not news.
+QtMessageHandler otherMessages = nullptr;
+void quietKeyWarnings(QtMsgType type, const QMessageLogContext& context, const QString& message)
+{
+    if (!message.contains(QStringLiteral("event not accepted")) && otherMessages)
+        otherMessages(type, context, message);
+}
+
 // Test discovery runs the program outside ctest's environment; the forms
 // are driven off-screen either way.
 static int& offscreen(int& argc)
@@ -234,8 +305,13 @@ struct Session::Impl
                               QLibraryInfo::path(QLibraryInfo::TranslationsPath)))
             app.installTranslator(&translations);
         ui::setBackend(&backend);
+        otherMessages = qInstallMessageHandler(quietKeyWarnings);
     }
-    ~Impl() { ui::setBackend(nullptr); }
+    ~Impl()
+    {
+        qInstallMessageHandler(otherMessages);
+        ui::setBackend(nullptr);
+    }
 
     QApplication app;
     QTranslator translations;
@@ -363,6 +439,80 @@ void keyWithText(const ui::Control* c, Key k, const std::string& text, unsigned 
     QTest::sendKeyEvent(QTest::Click, widget(c), qtKey(k), QString::fromStdString(text), qtMods(mods));
 }
 
+// The text a keyboard gives each key; Ctrl with a letter gives its control
+// character.
+QString typedText(Key k, unsigned mods)
+{
+    switch (k)
+    {
+        case Key::Enter:
+        case Key::Return:
+            return QStringLiteral("\r");
+        case Key::Space:
+            return QStringLiteral(" ");
+        case Key::Tab:
+            return QStringLiteral("\t");
+        case Key::Escape:
+            return QStringLiteral("\x1b");
+        case Key::Backspace:
+            return QStringLiteral("\b");
+        case Key::Delete:
+            return QStringLiteral("\x7f");
+        case Key::Minus:
+            return QStringLiteral("-");
+        case Key::Period:
+            return QStringLiteral(".");
+        case Key::Digit2:
+            return QStringLiteral("2");
+        case Key::A:
+            return (mods & Ctrl) ? QString(QChar(1)) : QStringLiteral("a");
+        case Key::V:
+            return (mods & Ctrl) ? QString(QChar(0x16)) : QStringLiteral("v");
+        default:
+            return QString();
+    }
+}
+
+void keyAsTyped(const ui::Control* c, Key k, unsigned mods)
+{
+    QTest::sendKeyEvent(QTest::Click, widget(c), qtKey(k), typedText(k, mods), qtMods(mods));
+}
+
+namespace
+{
+
+class PlainTextBox : public QLineEdit, public ui::TextBox
+{
+public:
+    void setVisible(bool visible) override { QLineEdit::setVisible(visible); }
+    bool isVisible() const override { return QLineEdit::isVisible(); }
+    void setFocus() override { QLineEdit::setFocus(); }
+    void setTakesFocus(bool) override {}
+    void setText(const std::string& text) override { QLineEdit::setText(QString::fromStdString(text)); }
+    std::string text() const override { return QLineEdit::text().toStdString(); }
+    void setDigitsOnly(bool) override {}
+};
+
+}  // namespace
+
+std::unique_ptr<ui::TextBox> plainCopyOf(const ui::TextBox* box)
+{
+    auto* from = static_cast<QLineEdit*>(widget(box));
+    auto copy = std::make_unique<PlainTextBox>();
+    copy->QLineEdit::setText(from->text());
+    copy->setCursorPosition(from->cursorPosition());
+    if (from->hasSelectedText())
+        copy->setSelection(from->selectionStart(), int(from->selectedText().size()));
+    return copy;
+}
+
+int caretOf(const ui::TextBox* box) { return static_cast<QLineEdit*>(widget(box))->cursorPosition(); }
+
+void setClipboardText(const std::string& text)
+{
+    QGuiApplication::clipboard()->setText(QString::fromStdString(text));
+}
+
 void waitKeyboardSearchInterval() { QTest::qWait(QApplication::keyboardInputInterval() + 50); }
 
 Tavrinmain* programWindow()
@@ -422,6 +572,23 @@ bool noDialogOpen()
 }
 
 void wait(int ms) { QTest::qWait(ms); }
+
+void later(int ms, std::function<void()> fn) { QTimer::singleShot(ms, std::move(fn)); }
+
+struct EventLoop::Impl
+{
+    QEventLoop loop;
+};
+EventLoop::EventLoop() : impl_(std::make_unique<Impl>()) {}
+EventLoop::~EventLoop() = default;
+void EventLoop::exec() { impl_->loop.exec(); }
+void EventLoop::quit() { impl_->loop.quit(); }
+
+std::unique_ptr<Modal> frontModal()
+{
+    QWidget* w = QApplication::activeModalWidget();
+    return w ? std::make_unique<QtModal>(w) : nullptr;
+}
 
 int px(const ui::Form& f, int twips) { return ui::qt::twipsToPx(windowOf(f), twips); }
 

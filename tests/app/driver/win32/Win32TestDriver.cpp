@@ -17,6 +17,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <fstream>
+#include <map>
 #include <set>
 #include <vector>
 
@@ -30,11 +31,19 @@ using ui::win32::formOf;
 using ui::win32::hwndOf;
 using ui::win32::windowOf;
 
+// The plain text boxes the driver makes itself, which the back end does not know.
+std::map<const ui::Control*, HWND> ownBoxes;
+
 HWND hwnd(const ui::Control* c)
 {
     HWND h = hwndOf(c);
     if (!h)
-        std::abort();
+    {
+        const auto own = ownBoxes.find(c);
+        if (own == ownBoxes.end())
+            std::abort();
+        h = own->second;
+    }
     return h;
 }
 
@@ -173,8 +182,39 @@ public:
             SendMessageW(w_, WM_SYSCOMMAND, SC_CLOSE, 0);
     }
     bool isOpen() const override { return IsWindow(w_) && IsWindowVisible(w_); }
+    const void* window() const override { return w_; }
+    bool activate() override;
+    Rect clientArea() const override
+    {
+        RECT r{};
+        GetClientRect(w_, &r);
+        return {0, 0, r.right, r.bottom};
+    }
+    void clickAt(int x, int y) override;
+    void key(Key k, unsigned mods) override;
+    void keyChar(char ch) override;
+    const ui::Control* focused() const override
+    {
+        HWND focus = focusInside();
+        return focus != w_ ? controlOf(focus) : nullptr;
+    }
+    std::vector<std::string> buttons() const override;
+    void clickButton(int n) override;
+    int focusedButton() const override
+    {
+        const std::vector<HWND> all = shownButtons();
+        const auto it = std::find(all.begin(), all.end(), GetFocus());
+        return it == all.end() ? -1 : int(it - all.begin());
+    }
 
 private:
+    HWND focusInside() const
+    {
+        HWND focus = GetFocus();
+        return focus && (focus == w_ || IsChild(w_, focus)) ? focus : w_;
+    }
+    std::vector<HWND> shownButtons() const;
+
     HWND w_;
 };
 
@@ -193,10 +233,25 @@ struct Watch
 };
 
 std::vector<std::function<void(Modal&)>> pendingOnce;
+// What later() holds until its time comes, by timer id.
+std::map<UINT_PTR, std::function<void()>> laterOnes;
+UINT_PTR lastLater = 1;
 std::vector<Watch*> watches;
 std::set<HWND> busy;  // a modal window some action is working on
 HWND driverWindow = nullptr;
 const UINT kLookForModal = WM_APP + 1;
+const UINT kRunLater = WM_APP + 2;
+const UINT_PTR kModalTimer = 1;
+
+void runLater(UINT_PTR id)
+{
+    const auto it = laterOnes.find(id);
+    if (it == laterOnes.end())
+        return;
+    const std::function<void()> fn = std::move(it->second);
+    laterOnes.erase(it);
+    fn();
+}
 
 void lookForModalSoon()
 {
@@ -224,6 +279,10 @@ void serveWatch(Watch& watch, HWND w)
 
 void lookForModal()
 {
+    // With nothing to serve, no new look: one posted after every look would
+    // keep the queue from ever running dry, and timers only fire when it does.
+    if (pendingOnce.empty() && watches.empty())
+        return;
     HWND w = currentModal();
     if (!w || busy.count(w))
         return;
@@ -244,6 +303,13 @@ void lookForModal()
 
 LRESULT CALLBACK driverProc(HWND h, UINT message, WPARAM wParam, LPARAM lParam)
 {
+    if (message == kRunLater || (message == WM_TIMER && wParam != kModalTimer))
+    {
+        if (message == WM_TIMER)
+            KillTimer(h, wParam);
+        runLater(UINT_PTR(wParam));
+        return 0;
+    }
     if (message == kLookForModal || (message == WM_TIMER && (!pendingOnce.empty() || !watches.empty())))
     {
         if (message == kLookForModal)
@@ -547,7 +613,7 @@ struct Session::Impl
         driverWindow = CreateWindowExW(0, wc.lpszClassName, L"", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr,
                                        wc.hInstance, nullptr);
         // A modal window that opens without being activated is still found.
-        SetTimer(driverWindow, 1, 50, nullptr);
+        SetTimer(driverWindow, kModalTimer, 50, nullptr);
         activationHook = SetWindowsHookExW(WH_CBT, onActivation, nullptr, GetCurrentThreadId());
     }
     ~Impl()
@@ -736,6 +802,73 @@ void keyWithText(const ui::Control* c, Key k, const std::string& text, unsigned 
     pump();
 }
 
+void keyAsTyped(const ui::Control* c, Key k, unsigned mods) { key(c, k, mods); }
+
+namespace
+{
+
+class PlainTextBox : public ui::TextBox
+{
+public:
+    explicit PlainTextBox(HWND h) : h_(h) { ownBoxes[this] = h; }
+    ~PlainTextBox() override
+    {
+        ownBoxes.erase(this);
+        DestroyWindow(h_);
+    }
+    void setVisible(bool visible) override { ShowWindow(h_, visible ? SW_SHOWNA : SW_HIDE); }
+    bool isVisible() const override { return IsWindowVisible(h_) != FALSE; }
+    void setFocus() override { SetFocus(h_); }
+    void setTakesFocus(bool) override {}
+    void setText(const std::string& text) override { SetWindowTextW(h_, ui::win32::wide(text).c_str()); }
+    std::string text() const override { return windowText(h_); }
+    void setDigitsOnly(bool) override {}
+
+private:
+    HWND h_;
+};
+
+}  // namespace
+
+std::unique_ptr<ui::TextBox> plainCopyOf(const ui::TextBox* box)
+{
+    HWND from = hwnd(box);
+    RECT r;
+    GetWindowRect(from, &r);
+    HWND h = CreateWindowExW(0, L"EDIT", L"", WS_CHILD | ES_AUTOHSCROLL, 0, 0, r.right - r.left,
+                             r.bottom - r.top, scratchHolder(), nullptr, GetModuleHandleW(nullptr), nullptr);
+    SendMessageW(h, WM_SETFONT, SendMessageW(from, WM_GETFONT, 0, 0), FALSE);
+    auto copy = std::make_unique<PlainTextBox>(h);
+    SetWindowTextW(h, ui::win32::wide(windowText(from)).c_str());
+    DWORD start = 0, end = 0;
+    SendMessageW(from, EM_GETSEL, reinterpret_cast<WPARAM>(&start), reinterpret_cast<LPARAM>(&end));
+    SendMessageW(h, EM_SETSEL, start, end);
+    return copy;
+}
+
+int caretOf(const ui::TextBox* box)
+{
+    DWORD start = 0, end = 0;
+    SendMessageW(hwnd(box), EM_GETSEL, reinterpret_cast<WPARAM>(&start), reinterpret_cast<LPARAM>(&end));
+    return int(end);
+}
+
+void setClipboardText(const std::string& text)
+{
+    if (!OpenClipboard(driverWindow))
+        return;
+    EmptyClipboard();
+    const std::wstring w = ui::win32::wide(text);
+    if (HGLOBAL mem = GlobalAlloc(GMEM_MOVEABLE, (w.size() + 1) * sizeof(wchar_t)))
+    {
+        std::memcpy(GlobalLock(mem), w.c_str(), (w.size() + 1) * sizeof(wchar_t));
+        GlobalUnlock(mem);
+        if (!SetClipboardData(CF_UNICODETEXT, mem))
+            GlobalFree(mem);
+    }
+    CloseClipboard();
+}
+
 void waitKeyboardSearchInterval() { wait(int(GetDoubleClickTime()) * 4 + 50); }
 
 // ---- Windows and focus -------------------------------------------------
@@ -842,6 +975,40 @@ void wait(int ms)
     }
 }
 
+void later(int ms, std::function<void()> fn)
+{
+    const UINT_PTR id = ++lastLater;
+    laterOnes[id] = std::move(fn);
+    if (ms <= 0)
+        PostMessageW(driverWindow, kRunLater, id, 0);
+    else
+        SetTimer(driverWindow, id, UINT(ms), nullptr);
+}
+
+struct EventLoop::Impl
+{
+    bool done = false;
+};
+EventLoop::EventLoop() : impl_(std::make_unique<Impl>()) {}
+EventLoop::~EventLoop() = default;
+
+// The program's own loop as it runs between the forms' modal loops; a quit
+// message the program posts on its way out is for its own loop, not this one.
+void EventLoop::exec()
+{
+    impl_->done = false;
+    while (!impl_->done)
+    {
+        MSG msg;
+        while (!impl_->done && PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE))
+            if (msg.message != WM_QUIT)
+                ui::win32::dispatch(msg);
+        if (!impl_->done)
+            MsgWaitForMultipleObjects(0, nullptr, FALSE, 50, QS_ALLINPUT);
+    }
+}
+void EventLoop::quit() { impl_->done = true; }
+
 // ---- Geometry (back-end pixels) -------------------------------------------
 
 int px(const ui::Form&, int twips) { return ui::win32::twipsToPx(twips); }
@@ -894,6 +1061,77 @@ std::unique_ptr<ui::PictureBox> scratchLike(const ui::PictureBox* like)
 }
 
 // ---- Modal windows -------------------------------------------------------
+
+bool Win32Modal::activate()
+{
+    if (GetActiveWindow() != w_)
+    {
+        SetForegroundWindow(w_);
+        SetActiveWindow(w_);
+    }
+    for (int i = 0; i < 100 && GetActiveWindow() != w_; ++i)
+    {
+        pump();
+        MsgWaitForMultipleObjects(0, nullptr, FALSE, 10, QS_ALLINPUT);
+    }
+    return GetActiveWindow() == w_;
+}
+
+void Win32Modal::clickAt(int x, int y)
+{
+    mouse(w_, WM_LBUTTONDOWN, {x, y}, MK_LBUTTON);
+    mouse(w_, WM_LBUTTONUP, {x, y}, 0);
+}
+
+void Win32Modal::key(Key k, unsigned mods)
+{
+    VirtualKey v = virtualKey(k);
+    v.mods |= mods;
+    pressKey(focusInside(), v);
+}
+
+void Win32Modal::keyChar(char ch) { pressChar(focusInside(), ch, NoModifier); }
+
+std::vector<HWND> Win32Modal::shownButtons() const
+{
+    std::vector<HWND> all, shown;
+    EnumChildWindows(w_, collect, reinterpret_cast<LPARAM>(&all));
+    for (HWND b : all)
+    {
+        wchar_t cls[16] = {};
+        GetClassNameW(b, cls, 16);
+        if (_wcsicmp(cls, L"Button") == 0 && (GetWindowLongPtrW(b, GWL_STYLE) & BS_TYPEMASK) != BS_GROUPBOX &&
+            IsWindowVisible(b) && IsWindowEnabled(b))
+            shown.push_back(b);
+    }
+    return shown;
+}
+
+std::vector<std::string> Win32Modal::buttons() const
+{
+    std::vector<std::string> captions;
+    for (HWND b : shownButtons())
+        captions.push_back(windowText(b));
+    return captions;
+}
+
+void Win32Modal::clickButton(int n)
+{
+    const std::vector<HWND> all = shownButtons();
+    if (n < 0 || size_t(n) >= all.size())
+        return;
+    RECT r;
+    GetClientRect(all[size_t(n)], &r);
+    const POINT centre{r.right / 2, r.bottom / 2};
+    mouse(all[size_t(n)], WM_LBUTTONDOWN, centre, MK_LBUTTON);
+    mouse(all[size_t(n)], WM_LBUTTONUP, centre, 0);
+}
+
+std::unique_ptr<Modal> frontModal()
+{
+    HWND w = currentModal();
+    return w ? std::make_unique<Win32Modal>(w) : nullptr;
+}
 
 void onNextModal(std::function<void(Modal&)> action)
 {
