@@ -64,4 +64,30 @@ inline void printTable(const std::vector<Sample>& floor, const std::vector<Sampl
                 *chi);
 }
 
+// Runs floor and program alternately, after `warmup` runs of each, and prints
+// the table; `runOnce(which, quiet, sample)` starts one of them and measures
+// it. The warm-up runs fill the file and font caches; their output is shown,
+// so a program that cannot start says why. 0, or 1 when a run failed.
+template <typename Name, typename RunOnce>
+int runInterleaved(const Name& floor, const Name& program, int runs, int warmup, const char* peakLabel,
+                   RunOnce runOnce)
+{
+    Sample s{};
+    for (int i = 0; i < warmup; ++i)
+        if (!runOnce(floor, false, s) || !runOnce(program, false, s))
+            return 1;
+
+    std::vector<Sample> a, b;
+    for (int i = 0; i < runs; ++i)
+    {
+        Sample fa{}, pb{};
+        if (!runOnce(floor, i > 0 || warmup > 0, fa) || !runOnce(program, i > 0 || warmup > 0, pb))
+            return 1;
+        a.push_back(fa);
+        b.push_back(pb);
+    }
+    printTable(a, b, peakLabel);
+    return 0;
+}
+
 }  // namespace bench::startup

@@ -197,22 +197,5 @@ int main(int argc, char** argv)
     // The simulated boards' clock stopped: nothing moves under the measurement.
     SetEnvironmentVariableW(L"LUMBRA_SIM_PULSE_HZ", L"0");
 
-    Sample s{};
-    // The warm-up runs fill the file and font caches; their output is shown,
-    // so a program that cannot start says why.
-    for (int i = 0; i < warmup; ++i)
-        if (!runOnce(floor, false, s) || !runOnce(program, false, s))
-            return 1;
-
-    std::vector<Sample> a, b;
-    for (int i = 0; i < runs; ++i)
-    {
-        Sample fa{}, pb{};
-        if (!runOnce(floor, i > 0 || warmup > 0, fa) || !runOnce(program, i > 0 || warmup > 0, pb))
-            return 1;
-        a.push_back(fa);
-        b.push_back(pb);
-    }
-    bench::startup::printTable(a, b, "Peak working set");
-    return 0;
+    return bench::startup::runInterleaved(floor, program, runs, warmup, "Peak working set", runOnce);
 }

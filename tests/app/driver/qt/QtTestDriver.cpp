@@ -628,22 +628,6 @@ void onNextModal(std::function<void(Modal&)> action)
 
 void cancelModalWatchers() { ++watchGeneration; }
 
-void answerNextMessageBox(ui::Answer a, MessageBoxSeen* seen)
-{
-    onNextModal(
-        [a, seen](Modal& m)
-        {
-            if (m.form())
-            {
-                m.close();
-                return;
-            }
-            if (seen)
-                *seen = m.box();
-            m.answer(a);
-        });
-}
-
 struct ModalWatch::Impl
 {
     QTimer timer;
